@@ -1,0 +1,27 @@
+#include "logic/config.h"
+
+#include <utility>
+
+#include "logic/text.h"
+#include "platform/platform.h"
+
+const char kConfigFileName[] = "config.ini";
+
+std::string GetExeDirectory() {
+  char path[261] = {};
+  uint32_t n = platform::GetExecutablePath(path, 260);
+  // A cut path names some other directory: better none than that one.
+  if (n == 0 || n >= 260) return std::string();
+  std::string exe(path, n);
+  size_t separator = FindLastSeparator(exe, platform::kPathSeparator);
+  if (separator == std::string::npos) return std::string();
+  return exe.substr(0, separator + 1);
+}
+
+PackageConfig::PackageConfig(std::string path) : path_(std::move(path)) {}
+
+std::string PackageConfig::Read(const char* section, const char* key) {
+  uint32_t n = platform::GetProfileString(section, key, "", buffer_, 260, path_.c_str());
+  if (n > 259) n = 259;
+  return std::string(buffer_, n);
+}

@@ -1,0 +1,29 @@
+// The package configuration: config.ini beside the executable.
+#ifndef PATHWARDEN_LOGIC_CONFIG_H_
+#define PATHWARDEN_LOGIC_CONFIG_H_
+
+#include <string>
+
+extern const char kConfigFileName[];
+
+// The running executable's directory up to and including its last separator
+// (found character by character, so a double-byte character's trail byte is
+// never taken for one); empty if the path cannot be had or has none.
+std::string GetExeDirectory();
+
+// Reads values of one initialisation file through the platform's reader into
+// one 261-byte buffer, zeroed once and reused. A missing file, section or key
+// reads as the empty text; values are cut at 259 characters.
+class PackageConfig {
+ public:
+  explicit PackageConfig(std::string path);
+
+  const std::string& path() const { return path_; }
+  std::string Read(const char* section, const char* key);
+
+ private:
+  std::string path_;
+  char buffer_[261] = {};
+};
+
+#endif  // PATHWARDEN_LOGIC_CONFIG_H_

@@ -1,0 +1,133 @@
+#include "logic/install.h"
+
+#include "logic/config.h"
+#include "logic/log.h"
+#include "logic/probes.h"
+#include "logic/text.h"
+#include "logic/version.h"
+#include "platform/platform.h"
+
+namespace {
+
+void Log(const std::string& message) { WriteLog(g_szLogPath, message.c_str()); }
+
+bool IsNameSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Creates the directories that `name` (relative, checked) implies below
+// `base`, so that an installer in a subdirectory can be copied.
+void CreateParentDirectories(const std::string& base, const std::string& name) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (platform::IsLeadByte(static_cast<uint8_t>(name[i])) && i + 1 < name.size()) {
+      ++i;
+    } else if (name[i] == platform::kPathSeparator || name[i] == '/') {
+      platform::CreateDirectoryAt((base + name.substr(0, i)).c_str());
+    }
+  }
+}
+
+// Copies the installer and opens the copy. Returns when the installer has
+// been started or a step has failed; every outcome is logged.
+void CopyAndOpen(const std::string& source, const std::string& target,
+                 const std::string& temp_dir, const std::string& name) {
+  if (platform::IsSameFile(source.c_str(), target.c_str())) {
+    // Unpacked straight into the temporary directory: deleting the target
+    // would delete the only copy. Open it where it is.
+    Log("CSetupDlg::InstallPackage - The installer is already in the temporary directory: <" +
+        target + ">. Opening it there.");
+  } else {
+    CreateParentDirectories(temp_dir, name);
+    platform::DeleteFileAt(target.c_str());
+    bool copied = platform::CopyFileTo(source.c_str(), target.c_str());
+    uint32_t error = platform::GetLastSystemError();
+    Log(StringPrintf("CopyFile from %s to %s", source.c_str(), target.c_str()));
+    if (!copied) {
+      // Whatever is left at the target (an older copy still running, say)
+      // is not the installer we shipped: open nothing.
+      Log(StringPrintf("CSetupDlg::InstallPackage - CopyFile failed, error <%u>. Quit installation...",
+                       error));
+      return;
+    }
+  }
+  platform::SetNormalAttributes(target.c_str());
+  intptr_t opened = platform::ShellOpen(target.c_str());
+  if (opened <= 32) {
+    Log(StringPrintf("CSetupDlg::InstallPackage - ShellExecute failed, result <%d>.",
+                     static_cast<int>(opened)));
+  }
+}
+
+}  // namespace
+
+const char* InstallerNameProblem(const std::string& name) {
+  if (name.empty()) return "is empty";
+  if (IsNameSeparator(name[0])) return "is an absolute or UNC path";
+  size_t start = 0;
+  for (size_t i = 0; i <= name.size(); ++i) {
+    if (i < name.size() && platform::IsLeadByte(static_cast<uint8_t>(name[i])) && i + 1 < name.size()) {
+      ++i;
+      continue;
+    }
+    if (i < name.size() && name[i] == ':') return "carries a drive or stream";
+    if (i == name.size() || IsNameSeparator(name[i])) {
+      if (name.compare(start, i - start, "..") == 0) return "leaves the package folder (\"..\")";
+      start = i + 1;
+    }
+  }
+  return nullptr;
+}
+
+uint32_t InstallPackage(void* setup_window) {
+  Log("CSetupDlg::InstallPackage START");
+
+  std::string strTempDir;
+  {
+    char temp[261] = {};
+    uint32_t n = platform::GetTempDirectory(260, temp);
+    if (n > 0 && n < 260) strTempDir.assign(temp, n);
+  }
+  const std::string strExeDir = GetExeDirectory();
+  const std::string strConfigPath = strExeDir + kConfigFileName;
+  PackageConfig config(strConfigPath);
+
+  const int32_t nConfigFLVersion = ParseVersion(config.Read("FL", "version").c_str());
+  const int32_t nLocalFLVersion = GetLocalFLVersion();
+  Log(StringPrintf("CSetupDlg::InstallPackage nLocalFLVersion=<%d>, nConfigFLVersion=<%d>",
+                   nLocalFLVersion, nConfigFLVersion));
+
+  const int32_t nConfigDriverVersion = ParseVersion(config.Read("driver", "version").c_str());
+  const int32_t nLocalDriverVersion = GetLocalDriverVersion();
+  Log(StringPrintf("CSetupDlg::InstallPackage nLocalDriverVersion=<%d>, nConfigDriverVersion=<%d>",
+                   nLocalDriverVersion, nConfigDriverVersion));
+
+  const bool install =
+      nLocalFLVersion < nConfigFLVersion || nLocalDriverVersion < nConfigDriverVersion;
+  if (install) {
+    const std::string name = config.Read("FL", "file");
+    const char* problem = InstallerNameProblem(name);
+    if (strTempDir.empty()) {
+      // The target would be the bare name: the shipped installer itself.
+      Log("CSetupDlg::InstallPackage - No temporary directory. Quit installation...");
+    } else if (problem) {
+      Log(StringPrintf("CSetupDlg::InstallPackage - The installer file name <%s> %s. Quit installation...",
+                       name.c_str(), problem));
+    } else {
+      CopyAndOpen(strExeDir + name, strTempDir + name, strTempDir, name);
+    }
+  } else {
+    Log("CSetupDlg::InstallPackage - Local FL or driver is already the latest. Quit installation...");
+  }
+
+  platform::SendMessageSync(static_cast<platform::Window>(setup_window), WM_SETUP_FINISH, 0, 0);
+  Log("CSetupDlg::InstallPackage END");
+  return 1;
+}
+
+bool StartInstallWorker(platform::Window setup_window, platform::ScopedThread* worker) {
+  if (worker->Start(InstallPackage, setup_window)) return true;
+  WriteLog(g_szLogPath,
+           StringPrintf("CSetupDlg::OnInitDialog - Could not start the install worker, error <%u>. "
+                        "Quit installation...",
+                        platform::GetLastSystemError())
+               .c_str());
+  return false;
+}

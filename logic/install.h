@@ -1,0 +1,30 @@
+// The install pass: compare the shipped versions with the installed ones and,
+// when the machine is older, copy the installer to the temporary directory
+// and open it there; then ask the setup window to finish.
+#ifndef PATHWARDEN_LOGIC_INSTALL_H_
+#define PATHWARDEN_LOGIC_INSTALL_H_
+
+#include <stdint.h>
+
+#include <string>
+
+#include "platform/platform.h"
+
+// The setup window's private finish request (WM_APP + 1), both parameters 0.
+constexpr uint32_t WM_SETUP_FINISH = 0x8001;
+
+// The worker thread's procedure. `setup_window` is the setup dialog's window
+// (a platform::Window), the receiver of WM_SETUP_FINISH, sent synchronously
+// at the end of the pass. Returns 1.
+uint32_t InstallPackage(void* setup_window);
+
+// Why an installer name from the configuration cannot be used, or null when
+// it can: it must be a non-empty path relative to the package folder that
+// stays inside it (no root, drive, UNC prefix, stream or ".." component).
+const char* InstallerNameProblem(const std::string& name);
+
+// Starts the install worker for `setup_window` on `worker`. Logs and returns
+// false if it cannot start; the caller then ends the modal run at once.
+bool StartInstallWorker(platform::Window setup_window, platform::ScopedThread* worker);
+
+#endif  // PATHWARDEN_LOGIC_INSTALL_H_

@@ -1,0 +1,67 @@
+#include "logic/log.h"
+
+#include <string.h>
+#include <time.h>
+
+#include <string>
+
+#include "platform/platform.h"
+
+char g_szLogPath[kLogPathSize] = "";
+int g_bFirstLog = 1;
+const char kLogFileName[] = "velsetup.log";
+
+namespace {
+
+const char kRuleLine[] =
+    "=======================================================================";
+static_assert(sizeof(kRuleLine) - 1 == 71, "the rule line is 71 equals signs");
+
+enum class TimeText { kBanner, kStamp };
+
+// The banner line or the timestamp of a message line for `t` in local time;
+// empty if the time cannot be converted or the text does not fit in 128.
+std::string FormatTime(time_t t, TimeText kind) {
+  struct tm local;
+  char buffer[128];
+  if (!platform::ToLocalTime(static_cast<int64_t>(t), &local)) return std::string();
+  size_t n = kind == TimeText::kBanner
+                 ? strftime(buffer, sizeof buffer, "%Y/%m/%d\t%H:%M:%S\tPathwarden Installer", &local)
+                 : strftime(buffer, sizeof buffer, "%Y/%m/%d %H:%M:%S\t", &local);
+  return std::string(buffer, n);
+}
+
+}  // namespace
+
+bool SetLogPathFromTempDirectory() {
+  g_szLogPath[0] = '\0';
+  char temp[kLogPathSize + 1] = {};
+  uint32_t n = platform::GetTempDirectory(kLogPathSize, temp);
+  if (n == 0 || n >= kLogPathSize) return false;
+  if (n + sizeof kLogFileName > kLogPathSize) return false;
+  memcpy(g_szLogPath, temp, n);
+  memcpy(g_szLogPath + n, kLogFileName, sizeof kLogFileName);
+  return true;
+}
+
+void WriteLog(const char* path, const char* message) {
+  if (!path || !*path) return;
+  const time_t now = time(nullptr);
+  std::string text;
+  const bool first = g_bFirstLog == 1;
+  if (first) {
+    text += '\n';
+    text += kRuleLine;
+    text += '\n';
+    text += FormatTime(now, TimeText::kBanner);
+    text += '\n';
+    text += kRuleLine;
+    text += '\n';
+  }
+  text += FormatTime(now, TimeText::kStamp);
+  text += ' ';
+  text += message;
+  text += '\n';
+  if (!platform::AppendTextToFile(path, text.data(), text.size())) return;
+  if (first) g_bFirstLog = 0;
+}

@@ -1,0 +1,66 @@
+#include "logic/text.h"
+
+#include <stdarg.h>
+#include <stdint.h>
+#include <stdio.h>
+
+#include "platform/platform.h"
+
+std::string StringPrintf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list measure;
+  va_copy(measure, args);
+  int n = vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  std::string out;
+  if (n > 0) {
+    out.resize(static_cast<size_t>(n) + 1);
+    vsnprintf(&out[0], out.size(), format, args);
+    out.resize(static_cast<size_t>(n));
+  }
+  va_end(args);
+  return out;
+}
+
+size_t FindLastSeparator(const std::string& text, char separator) {
+  size_t found = std::string::npos;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint8_t c = static_cast<uint8_t>(text[i]);
+    if (platform::IsLeadByte(c) && i + 1 < text.size()) {
+      ++i;  // the trail byte can look like a backslash (0x5C); it is not one
+    } else if (text[i] == separator) {
+      found = i;
+    }
+  }
+  return found;
+}
+
+namespace {
+
+// The next comparison unit at `*i`, advancing `*i` past it.
+uint32_t NextUnit(const std::string& s, size_t* i) {
+  uint8_t c = static_cast<uint8_t>(s[*i]);
+  if (platform::IsLeadByte(c) && *i + 1 < s.size()) {
+    uint16_t unit = static_cast<uint16_t>(c << 8 | static_cast<uint8_t>(s[*i + 1]));
+    *i += 2;
+    return platform::UpperDoubleByte(unit);
+  }
+  ++*i;
+  return (c >= 'A' && c <= 'Z') ? c + 32u : c;
+}
+
+}  // namespace
+
+int CompareNoCase(const std::string& a, const std::string& b) {
+  size_t i = 0;
+  size_t j = 0;
+  while (i < a.size() && j < b.size()) {
+    uint32_t ua = NextUnit(a, &i);
+    uint32_t ub = NextUnit(b, &j);
+    if (ua != ub) return ua < ub ? -1 : 1;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return 0;
+}

@@ -1,0 +1,22 @@
+// Small text helpers for 8-bit ANSI texts.
+#ifndef PATHWARDEN_LOGIC_TEXT_H_
+#define PATHWARDEN_LOGIC_TEXT_H_
+
+#include <stddef.h>
+
+#include <string>
+
+// printf into a string of whatever length the result needs: log messages are
+// never cut.
+std::string StringPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Index of the last `separator` in `text` that is a character of its own,
+// not the trail byte of a double-byte character; npos if none.
+size_t FindLastSeparator(const std::string& text, char separator);
+
+// Compares without regard to case: single bytes as unsigned values with A-Z
+// folded to a-z; a double-byte character as one unit after the platform's
+// upper-case mapping. Returns <0, 0 or >0; a text that ends first sorts first.
+int CompareNoCase(const std::string& a, const std::string& b);
+
+#endif  // PATHWARDEN_LOGIC_TEXT_H_

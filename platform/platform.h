@@ -1,0 +1,186 @@
+// The boundary between the install logic and the operating system.
+//
+// Every call the logic makes to the system goes through this header. The
+// Windows build (platform_win.cc) makes the real Win32 calls; the POSIX build
+// (platform_posix.cc) stands in for them so that the whole program builds,
+// runs and can replay a customer's decision on Linux.
+//
+// Texts are zero-terminated 8-bit strings in the system's ANSI code page (on
+// POSIX: the bytes of the file system, normally UTF-8). Buffer sizes are in
+// bytes and include the terminating zero unless a comment says otherwise.
+#ifndef PATHWARDEN_PLATFORM_PLATFORM_H_
+#define PATHWARDEN_PLATFORM_PLATFORM_H_
+
+#include <stddef.h>
+#include <stdint.h>
+#include <time.h>
+
+namespace platform {
+
+// Separator of path components: '\\' on Windows, '/' on POSIX.
+extern const char kPathSeparator;
+
+// The system's error code for "not implemented" (ERROR_CALL_NOT_IMPLEMENTED).
+constexpr uint32_t kErrorCallNotImplemented = 120;
+
+// ---- Paths -----------------------------------------------------------------
+
+// Writes the temporary directory, ending with the separator, into `buffer`
+// (capacity `size` bytes) and returns its length without the terminating zero.
+// Returns 0 when there is none. When `size` is too small, returns the
+// capacity needed (terminating zero included) and leaves the buffer alone;
+// callers must treat a result >= size as "does not fit". (GetTempPathA.)
+uint32_t GetTempDirectory(uint32_t size, char* buffer);
+
+// Full path of the running executable. Returns its length; 0 on failure; a
+// path that does not fit is cut and zero-terminated, and `size` is returned.
+// (GetModuleFileNameA.)
+uint32_t GetExecutablePath(char* buffer, uint32_t size);
+
+// True when `byte` begins a double-byte character in the ANSI code page.
+// Always false on POSIX, where no multibyte sequence contains a separator.
+bool IsLeadByte(uint8_t byte);
+
+// Upper-case mapping of one double-byte character (lead << 8 | trail) as the
+// platform's multibyte case rules give it; unchanged where there is none.
+uint16_t UpperDoubleByte(uint16_t unit);
+
+// ---- Configuration file ----------------------------------------------------
+
+// Reads `key` of `section` from the initialisation file `path` into `buffer`
+// (capacity `size`). Writes the default when the file, section or key is
+// missing. Returns the number of bytes written without the terminating zero;
+// at most size - 1. (GetPrivateProfileStringA.)
+uint32_t GetProfileString(const char* section, const char* key,
+                          const char* default_value, char* buffer,
+                          uint32_t size, const char* path);
+
+// ---- Registry (HKEY_LOCAL_MACHINE only) ------------------------------------
+
+// Access masks as Windows defines them.
+constexpr uint32_t kKeyRead = 0x20019;
+constexpr uint32_t kKeyWow64_64Key = 0x0100;
+constexpr uint32_t kKeyWow64_32Key = 0x0200;
+
+// An open key: HKEY on Windows, the stand-in's key object on POSIX. Owned by
+// whoever opened it; release with CloseRegistryKey (see ScopedRegKey).
+struct RegistryKeyImpl;
+using RegistryKey = RegistryKeyImpl*;
+
+// Opens HKEY_LOCAL_MACHINE\`sub_key` with `access`. Returns 0 and sets `*key`
+// when it opens in that view; a non-zero system error code otherwise.
+// (RegOpenKeyExA.)
+int32_t OpenRegistryKey(const char* sub_key, uint32_t access,
+                        RegistryKey* key);
+
+// Queries value `name`. With `data` null, sets `*size` to the size of the
+// value's data in bytes. Otherwise copies up to `*size` bytes into `data` and
+// sets `*size` to the bytes copied. Returns 0 on success, a system error code
+// otherwise (2 when the value is absent, 234 when `*size` is too small).
+// String values come as the ANSI text the A-suffixed call gives, terminating
+// zeros included. (RegQueryValueExA without the type.)
+int32_t QueryRegistryValue(RegistryKey key, const char* name, uint8_t* data,
+                           uint32_t* size);
+
+void CloseRegistryKey(RegistryKey key);
+
+// Owns one open key.
+class ScopedRegKey {
+ public:
+  ScopedRegKey() = default;
+  ~ScopedRegKey() {
+    if (key_) CloseRegistryKey(key_);
+  }
+  ScopedRegKey(const ScopedRegKey&) = delete;
+  ScopedRegKey& operator=(const ScopedRegKey&) = delete;
+
+  RegistryKey get() const { return key_; }
+  RegistryKey* receive() { return &key_; }
+
+ private:
+  RegistryKey key_ = nullptr;
+};
+
+// ---- 64-bit system probe ---------------------------------------------------
+
+// The pieces of the WOW64 probe, so that the logic can follow its steps:
+// the module handle of `module_name` (GetModuleHandleA), an entry point in it
+// (GetProcAddress), and a call of GetSystemWow64DirectoryW through that entry
+// point with a buffer of `size` wide characters. Null/0 mean "none".
+void* GetLoadedModule(const char* module_name);
+void* GetModuleEntryPoint(void* module, const char* name);
+uint32_t CallGetSystemWow64Directory(void* entry_point, uint16_t* buffer,
+                                     uint32_t size);
+
+// The calling thread's last system error code (GetLastError; errno on POSIX).
+uint32_t GetLastSystemError();
+
+// Local broken-down time of `t`; false if it cannot be formed.
+bool ToLocalTime(int64_t t, struct tm* out);
+
+// ---- Files -----------------------------------------------------------------
+
+// Appends `length` bytes to the file `path` as text (line feeds become the
+// platform's line ends), creating the file if missing, in a single write so
+// that concurrent appenders never tear or overwrite each other's lines. The
+// file is opened and closed within the call and shared with everyone.
+// Returns false if the file cannot be opened; write errors are not reported.
+bool AppendTextToFile(const char* path, const char* text, size_t length);
+
+// DeleteFileA, CopyFileA (overwriting; keeps the source's attributes or
+// permission bits; done by the kernel), SetFileAttributesA(path, NORMAL).
+// False on failure, with the reason in GetLastSystemError().
+bool DeleteFileAt(const char* path);
+bool CopyFileTo(const char* source, const char* target);
+bool SetNormalAttributes(const char* path);
+
+// Creates one directory; true if it was created or already exists.
+bool CreateDirectoryAt(const char* path);
+
+// True when both paths name one existing file (same volume and file id /
+// device and inode).
+bool IsSameFile(const char* a, const char* b);
+
+// Opens `path` with its registered action, shown normally, not waiting for
+// it (ShellExecuteA "open"). Returns the shell's result: greater than 32 on
+// success, 32 or less on failure.
+intptr_t ShellOpen(const char* path);
+
+// ---- Threads and the finish message ----------------------------------------
+
+// A started thread, joined when this object goes away.
+class ScopedThread {
+ public:
+  ScopedThread() = default;
+  ~ScopedThread() { Join(); }
+  ScopedThread(const ScopedThread&) = delete;
+  ScopedThread& operator=(const ScopedThread&) = delete;
+
+  // Starts `procedure(parameter)` on a new thread at normal priority with the
+  // default stack. Returns false if it cannot start (or one already runs).
+  bool Start(uint32_t (*procedure)(void*), void* parameter);
+
+  // Waits for the thread to end and releases it; nothing if none runs. On
+  // Windows the wait keeps handling messages sent to the calling thread's
+  // windows, so a worker blocked in a synchronous send cannot deadlock it.
+  void Join();
+
+ private:
+  uintptr_t handle_ = 0;
+  bool running_ = false;
+};
+
+// The window that receives the worker's finish request: HWND on Windows, the
+// POSIX message loop's window object there.
+struct WindowImpl;
+using Window = WindowImpl*;
+
+// Sends `message` to `window` and returns after its handler has run on the
+// window's own thread (SendMessageA). Returns at once with 0 when the window
+// no longer exists.
+intptr_t SendMessageSync(Window window, uint32_t message, uintptr_t wparam,
+                         intptr_t lparam);
+
+}  // namespace platform
+
+#endif  // PATHWARDEN_PLATFORM_PLATFORM_H_

@@ -1,0 +1,118 @@
+// The probes against a real registry: the Wine registry in the win64 run, a
+// registry export through the stand-in on POSIX.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "logic/probes.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using test::EmptyKey;
+using test::RegValue;
+using test::Version;
+
+const bool k64 = true;
+const bool k32 = false;
+const std::string kInstallation = "SOFTWARE\\Veltrano\\Veltrano Driver Installation";
+const std::string kMsm = "SOFTWARE\\Veltrano\\Veltrano Driver MSM";
+const std::string kFerrolink = "SOFTWARE\\Veltrano\\Ferrolink";
+const std::string kPathwarden = "SOFTWARE\\Veltrano\\Pathwarden";
+
+RegValue Typed(bool view64, const std::string& key, uint32_t type, const std::string& data) {
+  return RegValue{view64, key, "Version", type, data};
+}
+
+// The joined-digit number of a long run of '1's, computed independently.
+int32_t Ones(size_t count) {
+  uint32_t v = 0;
+  for (size_t i = 0; i < count; ++i) v = v * 10 + 1;
+  return static_cast<int32_t>(v);
+}
+
+struct Case {
+  const char* name;
+  std::vector<RegValue> values;
+  int32_t client;
+  int32_t driver;
+};
+
+TEST(Probes, ReadTheRecordsInTheirViews) {
+  const std::string z(1, '\0');
+  const std::vector<Case> cases = {
+      {"no key at all", {}, 0, 0},
+      {"driver texts 2.1.0 and 2.0.9", {Version(k64, kInstallation, "2.1.0"), Version(k32, kMsm, "2.0.9")}, 0, 210},
+      {"driver texts 2.0.9 and 2.1.0", {Version(k64, kInstallation, "2.0.9"), Version(k32, kMsm, "2.1.0")}, 0, 210},
+      {"driver texts 9.0 and 10.0 choose 9.0", {Version(k64, kInstallation, "9.0"), Version(k32, kMsm, "10.0")}, 0, 90},
+      {"driver 1.0 and 1.0.5 choose the longer", {Version(k64, kInstallation, "1.0"), Version(k32, kMsm, "1.0.5")}, 0, 105},
+      {"only the MSM key", {Version(k32, kMsm, "1.0.5")}, 0, 105},
+      {"only the installation key", {Version(k64, kInstallation, "3.0")}, 0, 30},
+      {"client AP1.2.3", {Version(k32, kFerrolink, "AP1.2.3")}, 123, 0},
+      {"client prefix not compared", {Version(k32, kFerrolink, "XY1.2.3")}, 123, 0},
+      {"client of two bytes", {Version(k32, kFerrolink, "AP")}, 0, 0},
+      {"client of one byte", {Version(k32, kFerrolink, "7")}, 0, 0},
+      {"client of three bytes", {Version(k32, kFerrolink, "AP7")}, 7, 0},
+      {"empty first client value stops the search",
+       {Version(k32, kFerrolink, ""), Version(k64, kPathwarden, "AP9.9")}, 0, 0},
+      {"first client key without a value: second key read",
+       {EmptyKey(k32, kFerrolink), Version(k64, kPathwarden, "AP4.5.6")}, 456, 0},
+      {"second client key alone", {Version(k64, kPathwarden, "AP2.0")}, 20, 0},
+      {"first client key wins", {Version(k32, kFerrolink, "AP1.0"), Version(k64, kPathwarden, "AP2.0")}, 10, 0},
+      // A record in the other view is not seen.
+      {"Ferrolink in the 64-bit view only", {Version(k64, kFerrolink, "AP5.0")}, 0, 0},
+      {"Pathwarden in the 32-bit view only", {Version(k32, kPathwarden, "AP5.0")}, 0, 0},
+      {"installation key in the 32-bit view only", {Version(k32, kInstallation, "5.0")}, 0, 0},
+      {"MSM key in the 64-bit view only", {Version(k64, kMsm, "5.0")}, 0, 0},
+      // Values of other types give their bytes up to the first zero.
+      {"DWORD value", {Typed(k32, kFerrolink, test::kRegDword, "AP5" + z)}, 5, 0},
+      {"DWORD driver value", {Typed(k32, kMsm, test::kRegDword, std::string("1.2\0", 4))}, 0, 12},
+      {"binary without a terminating zero", {Typed(k32, kFerrolink, test::kRegBinary, "AP1.2")}, 12, 0},
+      {"binary with an inner zero", {Typed(k32, kFerrolink, test::kRegBinary, "AP3" + z + "99")}, 3, 0},
+      {"multi-string", {Typed(k32, kFerrolink, test::kRegMultiSz, "AP1.2" + z + "AP9" + z + z)}, 12, 0},
+      {"expandable string", {Typed(k32, kFerrolink, test::kRegExpandSz, "AP7.7" + z)}, 77, 0},
+      {"empty driver value counts as 0.0.0", {Version(k64, kInstallation, ""), Version(k32, kMsm, "")}, 0, 0},
+      {"64 KB client value", {Version(k32, kFerrolink, "AP" + std::string(65536, '1'))}, Ones(65536), 0},
+      {"negative client", {Version(k32, kFerrolink, "AP-1.0")}, -10, 0},
+  };
+  for (const Case& c : cases) {
+    test::RegistryState state(c.values);
+    EXPECT_EQ(GetLocalFLVersion(), c.client) << c.name;
+    EXPECT_EQ(GetLocalDriverVersion(), c.driver) << c.name;
+  }
+}
+
+TEST(Probes, ReadVersionValueTellsAbsentFromPresent) {
+  test::RegistryState state({EmptyKey(k32, kFerrolink), Version(k32, kMsm, "1.2")});
+  std::string text = "unchanged";
+  EXPECT_FALSE(ReadVersionValue(kFerrolink.c_str(), kAccessRead, &text)) << "key without value";
+  EXPECT_EQ(text, "unchanged");
+  EXPECT_FALSE(ReadVersionValue(kPathwarden.c_str(), kAccessRead64, &text)) << "absent key";
+  EXPECT_EQ(text, "unchanged");
+  EXPECT_TRUE(ReadVersionValue(kMsm.c_str(), kAccessRead, &text));
+  EXPECT_EQ(text, "1.2");
+}
+
+TEST(Probes, IsWow64OnA64BitSystem) { EXPECT_TRUE(IsWow64()); }
+
+#ifndef _WIN32
+TEST(Probes, Simulated32BitWindowsHasOneView) {
+  test::SetEnv("VELSETUP_WOW64", "0");
+  EXPECT_FALSE(IsWow64());
+  {
+    // On 32-bit Windows the 64-bit flag changes nothing: every key is read
+    // where it is, and nothing lives under WOW6432Node.
+    test::RegistryState state({Version(k64, kInstallation, "2.0"), Version(k64, kPathwarden, "AP3.0")});
+    EXPECT_EQ(GetLocalDriverVersion(), 20);
+    EXPECT_EQ(GetLocalFLVersion(), 30);
+  }
+  {
+    test::RegistryState state({Version(k32, kFerrolink, "AP3.0")});
+    EXPECT_EQ(GetLocalFLVersion(), 0) << "a WOW6432Node key is just another key there";
+  }
+  test::SetEnv("VELSETUP_WOW64", nullptr);
+  EXPECT_TRUE(IsWow64());
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,90 @@
+// The reading rules of initialisation files. The same table runs against the
+// real GetPrivateProfileStringA (under Wine) and the POSIX stand-in, so the
+// stand-in is held to what Windows does.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+struct Case {
+  const char* name;
+  std::string file;
+  const char* section;
+  const char* key;
+  std::string expected;
+};
+
+std::string Utf16Le(const std::string& ascii, bool bom) {
+  std::string out = bom ? "\xFF\xFE" : "";
+  for (char c : ascii) {
+    out += c;
+    out += '\0';
+  }
+  return out;
+}
+
+TEST(ProfileString, FollowsTheWindowsReader) {
+  const std::string sample =
+      "; comment\n[FL]\n  Version  =  1.2.3  \n;file=x\nfile=\"quoted value\"\n[driver]\n"
+      "version='single'\nversion=second\n[fl]\nfile=dup\nother=a\n[ spaced ]\n k = v \nnoeq\n";
+  const Case cases[] = {
+      {"exact", sample, "FL", "version", "1.2.3"},
+      {"case of section and key", sample, "fl", "VERSION", "1.2.3"},
+      {"double quotes dropped", sample, "FL", "file", "quoted value"},
+      {"comment line is a key of its own", sample, "FL", ";file", "x"},
+      {"only the first section of a name counts", sample, "FL", "other", ""},
+      {"first of repeated keys, single quotes dropped", sample, "driver", "version", "single"},
+      {"spaces around section name", sample, "spaced", "k", "v"},
+      {"key without equals sign", sample, "spaced", "noeq", ""},
+      {"missing section", sample, "none", "version", ""},
+      {"missing key", sample, "FL", "none", ""},
+      {"UTF-8 byte-order mark", "\xEF\xBB\xBF[FL]\r\nversion=1.0\r\n", "FL", "version", "1.0"},
+      {"UTF-16LE with byte-order mark", Utf16Le("[FL]\r\nversion=2.0\r\n", true), "FL", "version", "2.0"},
+      {"UTF-16LE without byte-order mark", Utf16Le("[FL]\r\nversion=3.0\r\n", false), "FL", "version", ""},
+      {"CR line ends", "[FL]\rversion=4.0\rfile=x\r", "FL", "file", "x"},
+      {"header without closing bracket", "[FL\nversion=5.0\n", "FL", "version", ""},
+      {"header to the last bracket", "[FL]]\nversion=6\n", "FL]", "version", "6"},
+      {"unbalanced quote kept", "[FL]\nversion=\"7.0\n", "FL", "version", "\"7.0"},
+      {"empty quotes", "[FL]\nfile=\"\"\n", "FL", "file", ""},
+      {"inner quotes kept", "[FL]\nx=\"a\"b\"\n", "FL", "x", "a\"b"},
+      {"value ends at a zero byte", std::string("[FL]\nversion=8\0junk\nfile=after\n", 30), "FL", "version", "8"},
+      {"line after a zero byte", std::string("[FL]\nversion=8\0junk\nfile=after\n", 30), "FL", "file", "after"},
+      {"tabs around", "[FL]\n\tversion\t=\t\"  q  \" \n", "FL", "version", "  q  "},
+      {"259 characters kept", "[FL]\nversion=" + std::string(259, '9') + "\n", "FL", "version",
+       std::string(259, '9')},
+      {"260 characters cut to 259", "[FL]\nversion=" + std::string(260, '9') + "\n", "FL", "version",
+       std::string(259, '9')},
+      {"300 characters cut to 259", "[FL]\nversion=" + std::string(300, '9') + "\n", "FL", "version",
+       std::string(259, '9')},
+      {"quoted 258 characters", "[FL]\nfile=\"" + std::string(258, '8') + "\"\n", "FL", "file",
+       std::string(258, '8')},
+      {"quoted 259 characters lose one more", "[FL]\nfile=\"" + std::string(259, '8') + "\"\n", "FL", "file",
+       std::string(258, '8')},
+      {"long line before the key", "[FL]\nx=" + std::string(100000, 'x') + "\nversion=9\n", "FL", "version", "9"},
+      {"binary garbage", std::string("\x01\x02[\xFF\xFE\x00]\n=\n\x80", 11), "FL", "version", ""},
+  };
+  const std::string dir = test::NewTempDir();
+  int index = 0;
+  for (const Case& c : cases) {
+    std::string path = dir + "case" + std::to_string(index++) + ".ini";
+    test::WriteBytes(path, c.file);
+    char buffer[261];
+    memset(buffer, 0, sizeof buffer);
+    uint32_t n = platform::GetProfileString(c.section, c.key, "", buffer, 260, path.c_str());
+    EXPECT_EQ(std::string(buffer, n), c.expected) << c.name;
+    EXPECT_EQ(n, strlen(buffer)) << c.name;
+  }
+}
+
+TEST(ProfileString, MissingFileGivesTheDefault) {
+  char buffer[16];
+  std::string path = test::NewTempDir() + "absent.ini";
+  EXPECT_EQ(platform::GetProfileString("FL", "version", "dflt", buffer, sizeof buffer, path.c_str()), 4u);
+  EXPECT_STREQ(buffer, "dflt");
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+// Helpers shared by the tests: scratch folders, files, and registry states
+// written to whatever store the probes read on this platform.
+#ifndef PATHWARDEN_TESTS_SUPPORT_TEST_SUPPORT_H_
+#define PATHWARDEN_TESTS_SUPPORT_TEST_SUPPORT_H_
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+namespace test {
+
+// A fresh, empty folder for one test; its path ends with the separator.
+std::string NewTempDir();
+
+void WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReadBytes(const std::string& path);
+bool FileExists(const std::string& path);
+
+// The line end the log's text mode writes.
+const char* LineEnd();
+
+// Sets (or with null, removes) an environment variable of this process.
+void SetEnv(const char* name, const char* value);
+
+constexpr uint32_t kRegSz = 1;
+constexpr uint32_t kRegExpandSz = 2;
+constexpr uint32_t kRegBinary = 3;
+constexpr uint32_t kRegDword = 4;
+constexpr uint32_t kRegMultiSz = 7;
+
+// One value in one view. For the string types `data` is the 8-bit text with
+// its terminating zero(s), as RegQueryValueExA gives it back.
+struct RegValue {
+  bool view64;      // the 64-bit view; else the 32-bit programs' view
+  std::string key;  // below HKEY_LOCAL_MACHINE
+  std::string name;
+  uint32_t type;
+  std::string data;
+};
+
+// A string value "Version" = text in one view.
+RegValue Version(bool view64, const std::string& key, const std::string& text);
+// A key with no values at all.
+RegValue EmptyKey(bool view64, const std::string& key);
+
+// Makes the registry hold exactly `values` below SOFTWARE\Veltrano, in both
+// views, for the life of this object.
+class RegistryState {
+ public:
+  explicit RegistryState(const std::vector<RegValue>& values);
+  ~RegistryState();
+  RegistryState(const RegistryState&) = delete;
+  RegistryState& operator=(const RegistryState&) = delete;
+
+ private:
+  std::string file_;  // the export file on POSIX
+};
+
+}  // namespace test
+
+#endif  // PATHWARDEN_TESTS_SUPPORT_TEST_SUPPORT_H_

@@ -1,0 +1,119 @@
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/test_support.h"
+
+namespace test {
+
+std::string NewTempDir() {
+  const char* base = getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/pathwarden-test-XXXXXX";
+  if (!mkdtemp(&pattern[0])) ADD_FAILURE() << "mkdtemp failed for " << pattern;
+  return pattern + "/";
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  if (!out) ADD_FAILURE() << "cannot write " << path;
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+const char* LineEnd() { return "\n"; }
+
+void SetEnv(const char* name, const char* value) {
+  if (value) {
+    setenv(name, value, 1);
+  } else {
+    unsetenv(name);
+  }
+}
+
+RegValue Version(bool view64, const std::string& key, const std::string& text) {
+  return RegValue{view64, key, "Version", kRegSz, text + std::string(1, '\0')};
+}
+
+RegValue EmptyKey(bool view64, const std::string& key) {
+  return RegValue{view64, key, "", 0, ""};
+}
+
+namespace {
+
+// A version 5 export holds string data as UTF-16LE; our test texts are ASCII
+// or already the 8-bit form we want back, so widen byte by byte for ASCII and
+// leave anything else to the quoted form.
+std::string HexList(const std::string& bytes) {
+  std::string out;
+  char buf[4];
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    snprintf(buf, sizeof buf, "%02x", static_cast<unsigned char>(bytes[i]));
+    if (i) out += ',';
+    out += buf;
+  }
+  return out;
+}
+
+std::string Utf16(const std::string& ascii) {
+  std::string out;
+  for (char c : ascii) {
+    out += c;
+    out += '\0';
+  }
+  return out;
+}
+
+}  // namespace
+
+RegistryState::RegistryState(const std::vector<RegValue>& values) {
+  std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
+  for (const RegValue& v : values) {
+    std::string key = v.key;
+    if (!v.view64) key = "SOFTWARE\\WOW6432Node" + key.substr(8);
+    text += "[HKEY_LOCAL_MACHINE\\" + key + "]\r\n";
+    if (v.type == 0) continue;
+    text += "\"" + v.name + "\"=";
+    if (v.type == kRegDword) {
+      uint32_t d = 0;
+      for (size_t i = 0; i < 4 && i < v.data.size(); ++i)
+        d |= uint32_t{static_cast<unsigned char>(v.data[i])} << (8 * i);
+      char buf[16];
+      snprintf(buf, sizeof buf, "dword:%08x", d);
+      text += buf;
+    } else {
+      bool string_type = v.type == kRegSz || v.type == kRegExpandSz || v.type == kRegMultiSz;
+      char prefix[16];
+      snprintf(prefix, sizeof prefix, v.type == kRegBinary ? "hex:" : "hex(%x):", v.type);
+      text += prefix + HexList(string_type ? Utf16(v.data) : v.data);
+    }
+    text += "\r\n\r\n";
+  }
+  file_ = NewTempDir() + "registry.reg";
+  std::string bytes = "\xFF\xFE" + Utf16(text);
+  WriteBytes(file_, bytes);
+  SetEnv("VELSETUP_REGISTRY", file_.c_str());
+}
+
+RegistryState::~RegistryState() {
+  SetEnv("VELSETUP_REGISTRY", nullptr);
+  unlink(file_.c_str());
+}
+
+}  // namespace test
