@@ -21,7 +21,7 @@ std::string GetExeDirectory() {
 PackageConfig::PackageConfig(std::string path) : path_(std::move(path)) {}
 
 std::string PackageConfig::Read(const char* section, const char* key) {
-  uint32_t n = platform::GetProfileString(section, key, "", buffer_, 260, path_.c_str());
+  uint32_t n = platform::ReadProfileString(section, key, "", buffer_, 260, path_.c_str());
   if (n > 259) n = 259;
   return std::string(buffer_, n);
 }

@@ -51,7 +51,7 @@ uint16_t UpperDoubleByte(uint16_t unit);
 // (capacity `size`). Writes the default when the file, section or key is
 // missing. Returns the number of bytes written without the terminating zero;
 // at most size - 1. (GetPrivateProfileStringA.)
-uint32_t GetProfileString(const char* section, const char* key,
+uint32_t ReadProfileString(const char* section, const char* key,
                           const char* default_value, char* buffer,
                           uint32_t size, const char* path);
 

@@ -122,7 +122,7 @@ bool IsLeadByte(uint8_t) { return false; }
 
 uint16_t UpperDoubleByte(uint16_t unit) { return unit; }
 
-uint32_t GetProfileString(const char* section, const char* key,
+uint32_t ReadProfileString(const char* section, const char* key,
                           const char* default_value, char* buffer,
                           uint32_t size, const char* path) {
   if (size == 0) return 0;

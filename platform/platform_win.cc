@@ -25,7 +25,7 @@ uint16_t UpperDoubleByte(uint16_t unit) {
   return static_cast<uint16_t>(static_cast<uint8_t>(text[0]) << 8 | static_cast<uint8_t>(text[1]));
 }
 
-uint32_t GetProfileString(const char* section, const char* key, const char* default_value,
+uint32_t ReadProfileString(const char* section, const char* key, const char* default_value,
                           char* buffer, uint32_t size, const char* path) {
   return GetPrivateProfileStringA(section, key, default_value, buffer, size, path);
 }

@@ -74,7 +74,7 @@ TEST(ProfileString, FollowsTheWindowsReader) {
     test::WriteBytes(path, c.file);
     char buffer[261];
     memset(buffer, 0, sizeof buffer);
-    uint32_t n = platform::GetProfileString(c.section, c.key, "", buffer, 260, path.c_str());
+    uint32_t n = platform::ReadProfileString(c.section, c.key, "", buffer, 260, path.c_str());
     EXPECT_EQ(std::string(buffer, n), c.expected) << c.name;
     EXPECT_EQ(n, strlen(buffer)) << c.name;
   }
@@ -83,7 +83,7 @@ TEST(ProfileString, FollowsTheWindowsReader) {
 TEST(ProfileString, MissingFileGivesTheDefault) {
   char buffer[16];
   std::string path = test::NewTempDir() + "absent.ini";
-  EXPECT_EQ(platform::GetProfileString("FL", "version", "dflt", buffer, sizeof buffer, path.c_str()), 4u);
+  EXPECT_EQ(platform::ReadProfileString("FL", "version", "dflt", buffer, sizeof buffer, path.c_str()), 4u);
   EXPECT_STREQ(buffer, "dflt");
 }
 
