@@ -5,4 +5,12 @@
 export WINEPREFIX
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# Start Wine's server and its background processes once, detached from our
+# output: a test runner that reads our output would otherwise wait for them
+# to exit. The server stays 30 s after the last program, so the many short
+# runs of a test session share it.
+if ! wineserver -k0 2>/dev/null; then
+  wineserver -p30 </dev/null >/dev/null 2>&1
+  wine cmd /c exit </dev/null >/dev/null 2>&1
+fi
 exec wine "$@"

@@ -1,1 +1,304 @@
-// placeholder replaced below
+// The POSIX program run as a user runs it: a package folder with setup,
+// config.ini and an installer, a registry export, and a temporary directory.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+extern char** environ;
+
+namespace {
+
+using test::Version;
+
+const bool k64 = true;
+const bool k32 = false;
+const std::string kFerrolink = "SOFTWARE\\Veltrano\\Ferrolink";
+const std::string kInstallation = "SOFTWARE\\Veltrano\\Veltrano Driver Installation";
+
+// A package folder and a temporary directory for one run.
+class SetupRun {
+ public:
+  SetupRun() : package_(test::NewTempDir()), temp_(test::NewTempDir()), record_(test::NewTempDir() + "record") {
+    std::string program = test::ReadBytes(SETUP_PROGRAM);
+    test::WriteBytes(package_ + "setup", program);
+    chmod((package_ + "setup").c_str(), 0755);
+  }
+
+  // An installer that records where it was started from.
+  void AddInstaller(const std::string& name, bool executable = true) {
+    std::string path = package_ + name;
+    size_t slash = name.rfind('/');
+    if (slash != std::string::npos) mkdir((package_ + name.substr(0, slash)).c_str(), 0755);
+    test::WriteBytes(path, "#!/bin/sh\necho \"$0\" >> '" + record_ + "'\n");
+    chmod(path.c_str(), executable ? 0755 : 0644);
+  }
+
+  void Config(const std::string& text) { test::WriteBytes(package_ + "config.ini", text); }
+
+  // Runs the program to its end; returns its exit status.
+  int Run(std::vector<std::string> extra_env = {}) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      std::string s = *e;
+      if (s.rfind("TMPDIR=", 0) != 0) env.push_back(s);
+    }
+    env.push_back("TMPDIR=" + temp_dir_override_.value_or(temp_));
+    for (auto& e : extra_env) env.push_back(e);
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(&e[0]);
+    envp.push_back(nullptr);
+    std::string program = package_ + "setup";
+    char* argv[] = {&program[0], nullptr};
+    pid_t pid;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  // The log's message texts, banners shown as "BANNER".
+  std::vector<std::string> LogLines() const {
+    std::vector<std::string> lines;
+    std::string log = test::ReadBytes(temp_ + "velsetup.log");
+    static const std::regex message(R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\t (.*))");
+    static const std::regex banner(R"(\d{4}/\d{2}/\d{2}\t\d{2}:\d{2}:\d{2}\tPathwarden Installer)");
+    size_t start = 0;
+    while (start < log.size()) {
+      size_t end = log.find('\n', start);
+      std::string line = log.substr(start, end - start);
+      start = end == std::string::npos ? log.size() : end + 1;
+      std::smatch m;
+      if (line.empty() || line == std::string(71, '=')) continue;
+      if (std::regex_match(line, banner)) {
+        lines.push_back("BANNER");
+      } else if (std::regex_match(line, m, message)) {
+        lines.push_back(m[1]);
+      } else {
+        lines.push_back("UNEXPECTED: " + line);
+      }
+    }
+    return lines;
+  }
+
+  // Where the installer was started from, waiting a little for the detached
+  // process; empty when nothing started.
+  std::string Started(bool expect_start) const {
+    for (int i = 0; i < (expect_start ? 500 : 20); ++i) {
+      std::string r = test::ReadBytes(record_);
+      if (!r.empty()) return r;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return std::string();
+  }
+
+  std::string package_;
+  std::string temp_;
+  std::string record_;
+  std::optional<std::string> temp_dir_override_;
+};
+
+const std::string kStart = "CSetupDlg::InstallPackage START";
+const std::string kLatest =
+    "CSetupDlg::InstallPackage - Local FL or driver is already the latest. Quit installation...";
+
+std::string VersionLines(int local_fl, int config_fl, int local_driver, int config_driver) {
+  return "CSetupDlg::InstallPackage nLocalFLVersion=<" + std::to_string(local_fl) + ">, nConfigFLVersion=<" +
+         std::to_string(config_fl) + ">\nCSetupDlg::InstallPackage nLocalDriverVersion=<" +
+         std::to_string(local_driver) + ">, nConfigDriverVersion=<" + std::to_string(config_driver) + ">";
+}
+
+std::string Join(const std::vector<std::string>& lines) {
+  std::string out;
+  for (auto& l : lines) out += l + "\n";
+  return out;
+}
+
+struct DecisionCase {
+  const char* name;
+  std::vector<test::RegValue> registry;
+  std::string config;  // empty: no config.ini at all
+  bool installs;
+  std::string versions;
+};
+
+TEST(SetupProgram, DecidesAndLaunchesTheTempCopy) {
+  const std::string pkg = "[FL]\nversion=1.2.4\nfile=inst.sh\n[driver]\nversion=2.0.1\n";
+  const std::vector<DecisionCase> cases = {
+      {"older client", {Version(k32, kFerrolink, "AP1.2.3"), Version(k64, kInstallation, "2.0.1")}, pkg, true,
+       VersionLines(123, 124, 201, 201)},
+      {"older driver only", {Version(k32, kFerrolink, "AP1.2.4"), Version(k64, kInstallation, "2.0.0")}, pkg, true,
+       VersionLines(124, 124, 200, 201)},
+      {"both equal", {Version(k32, kFerrolink, "AP1.2.4"), Version(k64, kInstallation, "2.0.1")}, pkg, false,
+       VersionLines(124, 124, 201, 201)},
+      {"both newer", {Version(k32, kFerrolink, "AP1.2.5"), Version(k64, kInstallation, "2.0.2")}, pkg, false,
+       VersionLines(125, 124, 202, 201)},
+      {"joined digits: 1.3 is older than 1.2.4", {Version(k32, kFerrolink, "AP1.3"), Version(k64, kInstallation, "2.1")},
+       pkg, true, VersionLines(13, 124, 21, 201)},
+      {"1.10.0 against 2.0.0", {Version(k32, kFerrolink, "AP1.10.0"), Version(k64, kInstallation, "1.0")},
+       "[FL]\nversion=2.0.0\nfile=inst.sh\n[driver]\nversion=1.0\n", false, VersionLines(1100, 200, 10, 10)},
+      {"no config file", {}, "", false, VersionLines(0, 0, 0, 0)},
+      {"nothing installed", {}, pkg, true, VersionLines(0, 124, 0, 201)},
+  };
+  for (const DecisionCase& c : cases) {
+    SetupRun run;
+    run.AddInstaller("inst.sh");
+    if (!c.config.empty()) run.Config(c.config);
+    test::RegistryState registry(c.registry);
+    ASSERT_EQ(run.Run(), 0) << c.name;
+    std::vector<std::string> expected = {"BANNER", "CSetupDlg::OnInitDialog", kStart};
+    size_t nl = c.versions.find('\n');
+    expected.push_back(c.versions.substr(0, nl));
+    expected.push_back(c.versions.substr(nl + 1));
+    if (c.installs) {
+      expected.push_back("CopyFile from " + run.package_ + "inst.sh to " + run.temp_ + "inst.sh");
+    } else {
+      expected.push_back(kLatest);
+    }
+    expected.insert(expected.end(), {"CSetupDlg::OnFinish START", "CSetupDlg::OnFinish END",
+                                     "CSetupDlg::InstallPackage END"});
+    EXPECT_EQ(Join(run.LogLines()), Join(expected)) << c.name;
+    EXPECT_EQ(run.Started(c.installs), c.installs ? run.temp_ + "inst.sh\n" : "") << c.name;
+    EXPECT_EQ(test::FileExists(run.temp_ + "inst.sh"), c.installs) << c.name;
+    EXPECT_TRUE(test::FileExists(run.package_ + "inst.sh")) << c.name;
+  }
+}
+
+TEST(SetupProgram, NoConfigAndANegativeInstalledVersionTriesAndStopsAtTheEmptyName) {
+  SetupRun run;
+  run.AddInstaller("inst.sh");
+  test::RegistryState registry({Version(k32, kFerrolink, "AP-1")});
+  ASSERT_EQ(run.Run(), 0);
+  std::vector<std::string> lines = run.LogLines();
+  ASSERT_EQ(lines.size(), 9u) << Join(lines);
+  EXPECT_EQ(lines[3], "CSetupDlg::InstallPackage nLocalFLVersion=<-1>, nConfigFLVersion=<0>");
+  EXPECT_EQ(lines[5], "CSetupDlg::InstallPackage - The installer file name <> is empty. Quit installation...");
+  EXPECT_EQ(run.Started(false), "");
+  EXPECT_TRUE(test::FileExists(run.package_ + "inst.sh"));
+}
+
+TEST(SetupProgram, ASecondRunAppendsWithItsOwnBanner) {
+  SetupRun run;
+  test::RegistryState registry({});
+  ASSERT_EQ(run.Run(), 0);
+  ASSERT_EQ(run.Run(), 0);
+  std::vector<std::string> one = {"BANNER", "CSetupDlg::OnInitDialog", kStart,
+                                  "CSetupDlg::InstallPackage nLocalFLVersion=<0>, nConfigFLVersion=<0>",
+                                  "CSetupDlg::InstallPackage nLocalDriverVersion=<0>, nConfigDriverVersion=<0>",
+                                  kLatest, "CSetupDlg::OnFinish START", "CSetupDlg::OnFinish END",
+                                  "CSetupDlg::InstallPackage END"};
+  std::vector<std::string> two = one;
+  two.insert(two.end(), one.begin(), one.end());
+  EXPECT_EQ(Join(run.LogLines()), Join(two));
+}
+
+// The choices for faulty input: each leaves the package alone, deletes
+// nothing outside the temporary directory and launches nothing stale.
+struct FaultCase {
+  const char* name;
+  std::string file;                 // "file" in config.ini
+  bool stale_copy;                  // an older inst.sh already waits in temp
+  bool ship_installer;              // the package holds inst.sh
+  std::vector<std::string> env;     // extra environment
+  std::string expected_line;        // the line after the version lines
+  std::string expected_start;       // relative to temp; "" for none
+};
+
+TEST(SetupProgram, FaultyInstallerNamesAndCopiesLaunchNothingWrong) {
+  const std::vector<FaultCase> cases = {
+      {"empty name", "", false, true, {},
+       "CSetupDlg::InstallPackage - The installer file name <> is empty. Quit installation...", ""},
+      {"absolute name", "/bin/sh", false, true, {},
+       "CSetupDlg::InstallPackage - The installer file name </bin/sh> is an absolute or UNC path. "
+       "Quit installation...", ""},
+      {"parent component", "../inst.sh", false, true, {},
+       "CSetupDlg::InstallPackage - The installer file name <../inst.sh> leaves the package folder (\"..\"). "
+       "Quit installation...", ""},
+      {"drive prefix", "C:inst.sh", false, true, {},
+       "CSetupDlg::InstallPackage - The installer file name <C:inst.sh> carries a drive or stream. "
+       "Quit installation...", ""},
+      {"missing installer with a stale copy in temp", "inst.sh", true, false, {}, "COPY+FAIL", ""},
+      {"not executable and nothing to open it", "data.txt", false, true, {"PATH=/nonexistent"}, "COPY+OPENFAIL", ""},
+      {"subdirectory", "sub/inst.sh", false, true, {}, "COPY", "sub/inst.sh"},
+  };
+  for (const FaultCase& c : cases) {
+    SetupRun run;
+    if (c.ship_installer) {
+      run.AddInstaller("inst.sh");
+      if (c.file == "sub/inst.sh") run.AddInstaller("sub/inst.sh");
+      if (c.file == "data.txt") run.AddInstaller("data.txt", false);
+    }
+    if (c.stale_copy) {
+      test::WriteBytes(run.temp_ + "inst.sh", "#!/bin/sh\necho stale >> '" + run.record_ + "'\n");
+      chmod((run.temp_ + "inst.sh").c_str(), 0755);
+    }
+    run.Config("[FL]\nversion=9\nfile=" + c.file + "\n");
+    test::RegistryState registry({});
+    ASSERT_EQ(run.Run(c.env), 0) << c.name;
+    std::vector<std::string> lines = run.LogLines();
+    ASSERT_GE(lines.size(), 9u) << c.name << "\n" << Join(lines);
+    std::string copy = "CopyFile from " + run.package_ + c.file + " to " + run.temp_ + c.file;
+    std::vector<std::string> got(lines.begin() + 5, lines.end() - 3);
+    std::vector<std::string> want;
+    if (c.expected_line == "COPY") {
+      want = {copy};
+    } else if (c.expected_line == "COPY+FAIL") {
+      want = {copy, "CSetupDlg::InstallPackage - CopyFile failed, error <2>. Quit installation..."};
+    } else if (c.expected_line == "COPY+OPENFAIL") {
+      want = {copy, "CSetupDlg::InstallPackage - ShellExecute failed, result <31>."};
+    } else {
+      want = {c.expected_line};
+    }
+    EXPECT_EQ(Join(got), Join(want)) << c.name;
+    EXPECT_EQ(lines.back(), "CSetupDlg::InstallPackage END") << c.name;
+    std::string started = run.Started(!c.expected_start.empty());
+    EXPECT_EQ(started, c.expected_start.empty() ? "" : run.temp_ + c.expected_start + "\n") << c.name;
+    if (c.ship_installer) {
+      EXPECT_TRUE(test::FileExists(run.package_ + "inst.sh")) << c.name;
+    }
+  }
+}
+
+TEST(SetupProgram, InstallerAlreadyInTempIsOpenedWhereItIs) {
+  SetupRun run;
+  run.temp_ = run.package_;  // the package was unpacked into the temporary directory
+  run.AddInstaller("inst.sh");
+  run.Config("[FL]\nversion=9\nfile=inst.sh\n");
+  test::RegistryState registry({});
+  ASSERT_EQ(run.Run(), 0);
+  std::vector<std::string> lines = run.LogLines();
+  ASSERT_EQ(lines.size(), 9u) << Join(lines);
+  EXPECT_EQ(lines[5], "CSetupDlg::InstallPackage - The installer is already in the temporary directory: <" +
+                          run.package_ + "inst.sh>. Opening it there.");
+  EXPECT_EQ(run.Started(true), run.package_ + "inst.sh\n");
+  EXPECT_TRUE(test::FileExists(run.package_ + "inst.sh"));
+}
+
+TEST(SetupProgram, TemporaryPathTooLongMeansNoLogNoCopyNoLaunch) {
+  SetupRun run;
+  run.AddInstaller("inst.sh");
+  run.Config("[FL]\nversion=9\nfile=inst.sh\n");
+  // 300 characters: GetTempPath's 260 cannot hold it; the bare installer
+  // name would then point at the shipped installer itself.
+  std::string long_dir = run.temp_ + std::string(300 - run.temp_.size(), 'd');
+  run.temp_dir_override_ = long_dir;
+  test::RegistryState registry({});
+  ASSERT_EQ(run.Run(), 0);
+  EXPECT_EQ(run.Started(false), "");
+  EXPECT_TRUE(test::FileExists(run.package_ + "inst.sh"));
+  EXPECT_FALSE(test::FileExists(run.temp_ + "velsetup.log"));
+}
+
+}  // namespace
