@@ -5,6 +5,11 @@
 export WINEPREFIX
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# "wine-run.sh wineserver -k" and the like act on this prefix's server.
+if [ "${1:-}" = wineserver ]; then
+  shift
+  exec wineserver "$@"
+fi
 # Start Wine's server and its background processes once, detached from our
 # output: a test runner that reads our output would otherwise wait for them
 # to exit. The server stays 30 s after the last program, so the many short

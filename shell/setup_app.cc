@@ -1,5 +1,7 @@
 #include "shell/setup_app.h"
 
+#include "logic/log.h"
+#include "logic/text.h"
 #include "shell/setup_dlg.h"
 
 CSetupApp theApp;
@@ -8,7 +10,18 @@ BOOL CSetupApp::InitInstance() {
   {
     CSetupDlg dlg(nullptr);
     m_pMainWnd = &dlg;
-    dlg.DoModal();  // 5 after the worker's finish request; not used
+    // 5 after the worker's finish request; otherwise not used. A dialog that
+    // cannot even be created (no desktop to create it on) must not end the
+    // program without a word in the log.
+    if (dlg.DoModal() == -1) {
+      DWORD error = GetLastError();
+      if (!g_szLogPath[0]) SetLogPathFromTempDirectory();
+      WriteLog(g_szLogPath,
+               StringPrintf("CSetupDlg::OnInitDialog - The setup dialog could not be created, error <%lu>. "
+                            "Quit installation...",
+                            error)
+                   .c_str());
+    }
     // Leaving the scope waits for the worker: its copy is never cut short and
     // its END line is always written, however the modal run ended.
   }

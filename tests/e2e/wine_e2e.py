@@ -147,6 +147,10 @@ def main():
 
     with Xvfb() as x:
         wine = Wine(args.wine, x.display)
+        # Wine's desktop process picks its display when the session starts:
+        # begin a session of our own on this display, and end it afterwards.
+        wine.run("wineserver", "-k", check_rc=False)
+        wine.run("wineserver", "-w", check_rc=False)
         temp_win = wine.run("cmd", "/c", "echo %TEMP%").stdout.strip()
         temp = wine.unix_path(temp_win)
         log = os.path.join(temp, "velsetup.log")
@@ -256,8 +260,25 @@ def main():
         want = ["BANNER", "CSetupDlg::OnInitDialog", START] + versions(0, 0, 0, 0) + [LATEST] + FINISH
         check("no config.ini: log lines", log_lines(log) == want, log_lines(log))
 
+        # 6. No desktop to create the dialog on (a session begun without a
+        # display): the log says so and the program still ends normally.
+        wine.run("wineserver", "-k", check_rc=False)
+        wine.run("wineserver", "-w", check_rc=False)
+        no_display = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        subprocess.run([args.wine, "cmd", "/c", "exit"], env=no_display, capture_output=True)
+        fresh()
+        pkg = package(config)
+        p = subprocess.run([args.wine, os.path.join(pkg, "setup.exe")], env=no_display, capture_output=True)
+        check("no desktop: exit code 0", p.returncode == 0, p.returncode)
+        got = log_lines(log) or []
+        check("no desktop: the log says why nothing happened",
+              len(got) == 2 and got[0] == "BANNER" and got[1].startswith(
+                  "CSetupDlg::OnInitDialog - The setup dialog could not be created, error <"), got)
+        check("no desktop: nothing started", started(False) == [])
+
         wine.reg_clear()
         shutil.rmtree(work, ignore_errors=True)
+        wine.run("wineserver", "-k", check_rc=False)
 
     passed = sum(results)
     print("%d passed, %d failed" % (passed, len(results) - passed))

@@ -1,4 +1,4 @@
-/* A stand-in for a client package's installer: it appends the path it was
+/* The demo and test stand-in for a client package's installer: it appends the path it was
    started from to the file named by PATHWARDEN_RECORD, and shows nothing. */
 #include <windows.h>
 
