@@ -1,6 +1,38 @@
 /* The demo and test stand-in for a client package's installer: it appends the path it was
    started from to the file named by PATHWARDEN_RECORD, and shows nothing. */
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+#include <string.h>
+
+/* Beside the record, in RECORD.acl: the access list of the folder the
+   installer was started from, so that tests can see who may write there. */
+static void RecordFolderAcl(const char* record, char* path) {
+  char acl_record[MAX_PATH + 8];
+  char* slash = strrchr(path, '\\');
+  PSECURITY_DESCRIPTOR descriptor = NULL;
+  PACL dacl = NULL;
+  LPSTR text = NULL;
+  HANDLE file;
+  DWORD written;
+  if (!slash || lstrlenA(record) + 5 > MAX_PATH) return;
+  *slash = 0;
+  if (GetNamedSecurityInfoA(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                            NULL, NULL, &dacl, NULL, &descriptor) == ERROR_SUCCESS &&
+      ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                           &text, NULL)) {
+    lstrcpyA(acl_record, record);
+    lstrcatA(acl_record, ".acl");
+    file = CreateFileA(acl_record, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file != INVALID_HANDLE_VALUE) {
+      WriteFile(file, text, lstrlenA(text), &written, NULL);
+      CloseHandle(file);
+    }
+  }
+  if (text) LocalFree(text);
+  if (descriptor) LocalFree(descriptor);
+  *slash = '\\';
+}
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show) {
   char path[MAX_PATH + 2];
@@ -21,5 +53,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
   if (file == INVALID_HANDLE_VALUE) return 1;
   WriteFile(file, path, n, &written, NULL);
   CloseHandle(file);
+  path[n - 1] = 0;
+  RecordFolderAcl(record, path);
   return 0;
 }

@@ -28,14 +28,14 @@ void CreateParentDirectories(const std::string& base, const std::string& name) {
 // Copies the installer and opens the copy. Returns when the installer has
 // been started or a step has failed; every outcome is logged.
 void CopyAndOpen(const std::string& source, const std::string& target,
-                 const std::string& temp_dir, const std::string& name) {
+                 const std::string& target_dir, const std::string& name) {
   if (platform::IsSameFile(source.c_str(), target.c_str())) {
     // Unpacked straight into the temporary directory: deleting the target
     // would delete the only copy. Open it where it is.
     Log("CSetupDlg::InstallPackage - The installer is already in the temporary directory: <" +
         target + ">. Opening it there.");
   } else {
-    CreateParentDirectories(temp_dir, name);
+    CreateParentDirectories(target_dir, name);
     platform::DeleteFileAt(target.c_str());
     bool copied = platform::CopyFileTo(source.c_str(), target.c_str());
     uint32_t error = platform::GetLastSystemError();
@@ -56,7 +56,21 @@ void CopyAndOpen(const std::string& source, const std::string& target,
   }
 }
 
+// Sixteen random hexadecimal digits; empty if the system has no randomness.
+std::string RandomHex() {
+  uint8_t bytes[8];
+  if (!platform::RandomBytes(bytes, sizeof bytes)) return std::string();
+  std::string hex;
+  for (uint8_t b : bytes) hex += StringPrintf("%02x", b);
+  return hex;
+}
+
 }  // namespace
+
+std::string StagingDirectory(const std::string& temp_dir, bool elevated, const std::string& random_hex) {
+  if (!elevated) return temp_dir;
+  return temp_dir + "pathwarden-" + random_hex + platform::kPathSeparator;
+}
 
 const char* InstallerNameProblem(const std::string& name) {
   if (name.empty()) return "is empty";
@@ -111,7 +125,16 @@ uint32_t InstallPackage(void* setup_window) {
       Log(StringPrintf("CSetupDlg::InstallPackage - The installer file name <%s> %s. Quit installation...",
                        name.c_str(), problem));
     } else {
-      CopyAndOpen(strExeDir + name, strTempDir + name, strTempDir, name);
+      const bool elevated = platform::IsElevated();
+      const std::string random = elevated ? RandomHex() : std::string();
+      const std::string staging = StagingDirectory(strTempDir, elevated, random);
+      if (elevated && (random.empty() || !platform::CreatePrivateDirectory(staging.c_str()))) {
+        Log(StringPrintf("CSetupDlg::InstallPackage - Could not create the private folder <%s>, error <%u>. "
+                         "Quit installation...",
+                         staging.c_str(), platform::GetLastSystemError()));
+      } else {
+        CopyAndOpen(strExeDir + name, staging + name, staging, name);
+      }
     }
   } else {
     Log("CSetupDlg::InstallPackage - Local FL or driver is already the latest. Quit installation...");

@@ -127,15 +127,32 @@ bool ToLocalTime(int64_t t, struct tm* out);
 // Returns false if the file cannot be opened; write errors are not reported.
 bool AppendTextToFile(const char* path, const char* text, size_t length);
 
-// DeleteFileA, CopyFileA (overwriting; keeps the source's attributes or
-// permission bits; done by the kernel), SetFileAttributesA(path, NORMAL).
-// False on failure, with the reason in GetLastSystemError().
+// DeleteFileA; SetFileAttributesA(path, NORMAL). False on failure, with the
+// reason in GetLastSystemError().
 bool DeleteFileAt(const char* path);
-bool CopyFileTo(const char* source, const char* target);
 bool SetNormalAttributes(const char* path);
+
+// Copies `source` over `target` as CopyFileA does (keeping the source's
+// attributes or permission bits; the data copied by the kernel), but through
+// a temporary file beside the target that is renamed onto it at the end: the
+// target is always either the old file or the complete new one, never half
+// written, even while another process copies to it. On failure nothing is
+// left behind and the reason is in GetLastSystemError().
+bool CopyFileTo(const char* source, const char* target);
 
 // Creates one directory; true if it was created or already exists.
 bool CreateDirectoryAt(const char* path);
+
+// Creates a new directory that only administrators and the system (root)
+// may write to. False if it cannot, or if `path` already exists.
+bool CreatePrivateDirectory(const char* path);
+
+// True when the process runs elevated or as the system account. The POSIX
+// stand-in answers VELSETUP_ELEVATED=1 (there is no such state to ask).
+bool IsElevated();
+
+// Fills `buffer` with `size` bytes from the system's secure random source.
+bool RandomBytes(uint8_t* buffer, size_t size);
 
 // True when both paths name one existing file (same volume and file id /
 // device and inode).

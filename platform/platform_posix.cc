@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/random.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -226,6 +227,33 @@ bool DeleteFileAt(const char* path) {
   return true;
 }
 
+namespace {
+
+// Copies the open `in` (of `size` bytes) into the open `out`: in the kernel,
+// cloning where the file system can; sendfile where copy_file_range cannot.
+bool CopyContents(int in, int out, off_t size, uint32_t* error) {
+  off_t remaining = size;
+  bool use_sendfile = false;
+  while (remaining > 0) {
+    ssize_t n = use_sendfile ? sendfile(out, in, nullptr, static_cast<size_t>(remaining))
+                             : copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(remaining), 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && !use_sendfile &&
+        (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+      use_sendfile = true;
+      continue;
+    }
+    if (n <= 0) {
+      *error = n < 0 ? static_cast<uint32_t>(errno) : EIO;
+      return false;
+    }
+    remaining -= n;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool CopyFileTo(const char* source, const char* target) {
   int in = open(source, O_RDONLY | O_CLOEXEC);
   if (in < 0) return SetError(static_cast<uint32_t>(errno));
@@ -235,39 +263,20 @@ bool CopyFileTo(const char* source, const char* target) {
     close(in);
     return SetError(error);
   }
-  // Not truncated on open: the target may be the source itself.
-  int out = open(target, O_WRONLY | O_CREAT | O_CLOEXEC, in_st.st_mode & 07777);
+  struct stat target_st;
+  if (stat(target, &target_st) == 0 && target_st.st_dev == in_st.st_dev && target_st.st_ino == in_st.st_ino) {
+    close(in);
+    return SetError(kErrorSharingViolation);  // as CopyFileA fails on itself
+  }
+  std::string temp = std::string(target) + ".XXXXXX";
+  int out = mkostemp(&temp[0], O_CLOEXEC);
   if (out < 0) {
     uint32_t error = static_cast<uint32_t>(errno);
     close(in);
     return SetError(error);
   }
-  struct stat out_st;
-  if (fstat(out, &out_st) != 0 || (out_st.st_dev == in_st.st_dev && out_st.st_ino == in_st.st_ino)) {
-    close(in);
-    close(out);
-    return SetError(kErrorSharingViolation);
-  }
-  bool ok = ftruncate(out, 0) == 0;
-  uint32_t error = ok ? 0 : static_cast<uint32_t>(errno);
-  // The kernel copies (and clones where the file system can).
-  off_t remaining = in_st.st_size;
-  bool use_sendfile = false;
-  while (ok && remaining > 0) {
-    ssize_t n = use_sendfile ? sendfile(out, in, nullptr, static_cast<size_t>(remaining))
-                             : copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(remaining), 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && !use_sendfile && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
-      use_sendfile = true;
-      continue;
-    }
-    if (n <= 0) {
-      ok = false;
-      error = n < 0 ? static_cast<uint32_t>(errno) : EIO;
-      break;
-    }
-    remaining -= n;
-  }
+  uint32_t error = 0;
+  bool ok = CopyContents(in, out, in_st.st_size, &error);
   if (ok && fchmod(out, in_st.st_mode & 07777) != 0) {
     ok = false;
     error = static_cast<uint32_t>(errno);
@@ -277,8 +286,12 @@ bool CopyFileTo(const char* source, const char* target) {
     error = static_cast<uint32_t>(errno);
   }
   close(in);
+  if (ok && rename(temp.c_str(), target) != 0) {
+    ok = false;
+    error = static_cast<uint32_t>(errno);
+  }
   if (!ok) {
-    unlink(target);  // never leave a half-written copy behind
+    unlink(temp.c_str());
     return SetError(error);
   }
   return true;
@@ -299,6 +312,29 @@ bool CreateDirectoryAt(const char* path) {
   struct stat st;
   if (error == EEXIST && stat(path, &st) == 0 && S_ISDIR(st.st_mode)) return true;
   return SetError(error);
+}
+
+bool CreatePrivateDirectory(const char* path) {
+  if (mkdir(path, 0700) != 0) return SetError(static_cast<uint32_t>(errno));
+  // Readable by all, writable by the owner (root when elevated) only.
+  if (chmod(path, 0755) != 0) return SetError(static_cast<uint32_t>(errno));
+  return true;
+}
+
+bool IsElevated() {
+  const char* v = getenv("VELSETUP_ELEVATED");
+  return v && strcmp(v, "1") == 0;
+}
+
+bool RandomBytes(uint8_t* buffer, size_t size) {
+  while (size > 0) {
+    ssize_t n = getrandom(buffer, size, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return SetError(static_cast<uint32_t>(errno));
+    buffer += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
 }
 
 bool IsSameFile(const char* a, const char* b) {

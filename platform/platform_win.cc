@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
+#include <sddl.h>
+#include <ntsecapi.h>
 
 #include <string>
 
@@ -86,9 +88,17 @@ bool AppendTextToFile(const char* path, const char* text, size_t length) {
   // Append-only access: the system places every write at the end of the
   // file, so processes appending at once never overwrite each other (the
   // CRT's append mode seeks and then writes, which races).
-  HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0;; ++attempt) {
+    file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) break;
+    // A scanner or an editor may hold the file without sharing for a moment:
+    // wait a little (200 ms at most) rather than lose the line.
+    DWORD error = GetLastError();
+    if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) || attempt == 10) return false;
+    Sleep(20);
+  }
   // Text mode: line feeds become CR LF.
   std::string crlf;
   crlf.reserve(length + length / 32 + 8);
@@ -105,7 +115,26 @@ bool AppendTextToFile(const char* path, const char* text, size_t length) {
 bool DeleteFileAt(const char* path) { return DeleteFileA(path) != FALSE; }
 
 bool CopyFileTo(const char* source, const char* target) {
-  return CopyFileA(source, target, FALSE) != FALSE;
+  // A temporary name beside the target, renamed onto it once complete.
+  char temp[MAX_PATH + 32];
+  int n = wsprintfA(temp, "%s.%lx-%lx.part", target, GetCurrentProcessId(), GetTickCount());
+  if (n <= 0 || n >= MAX_PATH) {
+    // No room for a longer name: copy in place, as CopyFileA alone would.
+    return CopyFileA(source, target, FALSE) != FALSE;
+  }
+  if (!CopyFileA(source, temp, FALSE)) {
+    DWORD error = GetLastError();
+    DeleteFileA(temp);
+    SetLastError(error);
+    return false;
+  }
+  if (!MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING)) {
+    DWORD error = GetLastError();
+    DeleteFileA(temp);
+    SetLastError(error);
+    return false;
+  }
+  return true;
 }
 
 bool SetNormalAttributes(const char* path) {
@@ -122,6 +151,44 @@ bool CreateDirectoryAt(const char* path) {
   }
   SetLastError(error);
   return false;
+}
+
+bool CreatePrivateDirectory(const char* path) {
+  // Full control for the system and administrators, read and execute for
+  // users, nothing inherited from the shared temporary folder.
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
+          "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", SDDL_REVISION_1, &descriptor, nullptr)) {
+    return false;
+  }
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+  BOOL created = CreateDirectoryA(path, &attributes);
+  DWORD error = GetLastError();
+  LocalFree(descriptor);
+  SetLastError(error);
+  return created != FALSE;
+}
+
+bool IsElevated() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  bool elevated = false;
+  TOKEN_ELEVATION elevation = {};
+  DWORD size = 0;
+  if (GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size)) {
+    elevated = elevation.TokenIsElevated != 0;
+  }
+  // The system account counts too, whatever the elevation query says.
+  BYTE user_buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  if (!elevated && GetTokenInformation(token, TokenUser, user_buffer, sizeof user_buffer, &size)) {
+    elevated = IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(user_buffer)->User.Sid, WinLocalSystemSid) != FALSE;
+  }
+  CloseHandle(token);
+  return elevated;
+}
+
+bool RandomBytes(uint8_t* buffer, size_t size) {
+  return RtlGenRandom(buffer, static_cast<ULONG>(size)) != FALSE;
 }
 
 namespace {

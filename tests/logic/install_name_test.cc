@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "logic/install.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -32,6 +33,29 @@ TEST(InstallerName, OnlyRelativeNamesInsideThePackageAreUsed) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(InstallerNameProblem(c.name) == nullptr, c.usable) << "installer name \"" << c.name << "\"";
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StagingDirectory, PrivateSubfolderOnlyWhenElevated) {
+  struct Case {
+    const char* temp;
+    bool elevated;
+    std::string expected;
+  };
+  const std::string sep(1, platform::kPathSeparator);
+  const Case cases[] = {
+      {"T" "/", false, "T/"},
+      {"C:\\Users\\me\\AppData\\Local\\Temp\\", false, "C:\\Users\\me\\AppData\\Local\\Temp\\"},
+      {"T/", true, "T/pathwarden-0123456789abcdef" + sep},
+      {"C:\\Windows\\Temp\\", true, "C:\\Windows\\Temp\\pathwarden-0123456789abcdef" + sep},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(StagingDirectory(c.temp, c.elevated, "0123456789abcdef"), c.expected)
+        << c.temp << (c.elevated ? " elevated" : " not elevated");
   }
 }
 

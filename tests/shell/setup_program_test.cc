@@ -11,6 +11,7 @@
 #include <chrono>
 #include <optional>
 #include <regex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -284,6 +285,31 @@ TEST(SetupProgram, InstallerAlreadyInTempIsOpenedWhereItIs) {
                           run.package_ + "inst.sh>. Opening it there.");
   EXPECT_EQ(run.Started(true), run.package_ + "inst.sh\n");
   EXPECT_TRUE(test::FileExists(run.package_ + "inst.sh"));
+}
+
+TEST(SetupProgram, ElevatedRunsStageTheCopyInAPrivateRandomFolder) {
+  std::set<std::string> folders;
+  for (int i = 0; i < 2; ++i) {
+    SetupRun run;
+    run.AddInstaller("inst.sh");
+    run.Config("[FL]\nversion=9\nfile=inst.sh\n");
+    test::RegistryState registry({});
+    ASSERT_EQ(run.Run({"VELSETUP_ELEVATED=1"}), 0);
+    std::vector<std::string> lines = run.LogLines();
+    ASSERT_EQ(lines.size(), 9u) << Join(lines);
+    std::smatch m;
+    const std::regex copy("CopyFile from " + run.package_ + "inst.sh to " + run.temp_ +
+                          "(pathwarden-[0-9a-f]{16})/inst.sh");
+    ASSERT_TRUE(std::regex_match(lines[5], m, copy)) << lines[5];
+    folders.insert(m[1]);
+    struct stat st;
+    ASSERT_EQ(stat((run.temp_ + std::string(m[1])).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755u) << "only the owner may write";
+    EXPECT_EQ(st.st_uid, geteuid());
+    EXPECT_EQ(run.Started(true), run.temp_ + std::string(m[1]) + "/inst.sh\n");
+    EXPECT_FALSE(test::FileExists(run.temp_ + "inst.sh")) << "nothing in the shared folder itself";
+  }
+  EXPECT_EQ(folders.size(), 2u) << "a fresh folder each run";
 }
 
 TEST(SetupProgram, TemporaryPathTooLongMeansNoLogNoCopyNoLaunch) {
