@@ -1,132 +1,21 @@
-// The POSIX program run as a user runs it: a package folder with setup,
-// config.ini and an installer, a registry export, and a temporary directory.
-#include <fcntl.h>
-#include <spawn.h>
+// The POSIX program's decision and the choices for faulty input.
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <optional>
 #include <regex>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "tests/shell/setup_run.h"
 #include "tests/support/test_support.h"
-
-extern char** environ;
 
 namespace {
 
+using namespace setup_test;  // NOLINT: the shared test vocabulary
 using test::Version;
-
-const bool k64 = true;
-const bool k32 = false;
-const std::string kFerrolink = "SOFTWARE\\Veltrano\\Ferrolink";
-const std::string kInstallation = "SOFTWARE\\Veltrano\\Veltrano Driver Installation";
-
-// A package folder and a temporary directory for one run.
-class SetupRun {
- public:
-  SetupRun() : package_(test::NewTempDir()), temp_(test::NewTempDir()), record_(test::NewTempDir() + "record") {
-    std::string program = test::ReadBytes(SETUP_PROGRAM);
-    test::WriteBytes(package_ + "setup", program);
-    chmod((package_ + "setup").c_str(), 0755);
-  }
-
-  // An installer that records where it was started from.
-  void AddInstaller(const std::string& name, bool executable = true) {
-    std::string path = package_ + name;
-    size_t slash = name.rfind('/');
-    if (slash != std::string::npos) mkdir((package_ + name.substr(0, slash)).c_str(), 0755);
-    test::WriteBytes(path, "#!/bin/sh\necho \"$0\" >> '" + record_ + "'\n");
-    chmod(path.c_str(), executable ? 0755 : 0644);
-  }
-
-  void Config(const std::string& text) { test::WriteBytes(package_ + "config.ini", text); }
-
-  // Runs the program to its end; returns its exit status.
-  int Run(std::vector<std::string> extra_env = {}) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-      std::string s = *e;
-      if (s.rfind("TMPDIR=", 0) != 0) env.push_back(s);
-    }
-    env.push_back("TMPDIR=" + temp_dir_override_.value_or(temp_));
-    for (auto& e : extra_env) env.push_back(e);
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(&e[0]);
-    envp.push_back(nullptr);
-    std::string program = package_ + "setup";
-    char* argv[] = {&program[0], nullptr};
-    pid_t pid;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
-  // The log's message texts, banners shown as "BANNER".
-  std::vector<std::string> LogLines() const {
-    std::vector<std::string> lines;
-    std::string log = test::ReadBytes(temp_ + "velsetup.log");
-    static const std::regex message(R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\t (.*))");
-    static const std::regex banner(R"(\d{4}/\d{2}/\d{2}\t\d{2}:\d{2}:\d{2}\tPathwarden Installer)");
-    size_t start = 0;
-    while (start < log.size()) {
-      size_t end = log.find('\n', start);
-      std::string line = log.substr(start, end - start);
-      start = end == std::string::npos ? log.size() : end + 1;
-      std::smatch m;
-      if (line.empty() || line == std::string(71, '=')) continue;
-      if (std::regex_match(line, banner)) {
-        lines.push_back("BANNER");
-      } else if (std::regex_match(line, m, message)) {
-        lines.push_back(m[1]);
-      } else {
-        lines.push_back("UNEXPECTED: " + line);
-      }
-    }
-    return lines;
-  }
-
-  // Where the installer was started from, waiting a little for the detached
-  // process; empty when nothing started.
-  std::string Started(bool expect_start) const {
-    for (int i = 0; i < (expect_start ? 500 : 20); ++i) {
-      std::string r = test::ReadBytes(record_);
-      if (!r.empty()) return r;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return std::string();
-  }
-
-  std::string package_;
-  std::string temp_;
-  std::string record_;
-  std::optional<std::string> temp_dir_override_;
-};
-
-const std::string kStart = "CSetupDlg::InstallPackage START";
-const std::string kLatest =
-    "CSetupDlg::InstallPackage - Local FL or driver is already the latest. Quit installation...";
-
-std::string VersionLines(int local_fl, int config_fl, int local_driver, int config_driver) {
-  return "CSetupDlg::InstallPackage nLocalFLVersion=<" + std::to_string(local_fl) + ">, nConfigFLVersion=<" +
-         std::to_string(config_fl) + ">\nCSetupDlg::InstallPackage nLocalDriverVersion=<" +
-         std::to_string(local_driver) + ">, nConfigDriverVersion=<" + std::to_string(config_driver) + ">";
-}
-
-std::string Join(const std::vector<std::string>& lines) {
-  std::string out;
-  for (auto& l : lines) out += l + "\n";
-  return out;
-}
-
 struct DecisionCase {
   const char* name;
   std::vector<test::RegValue> registry;
