@@ -1,0 +1,211 @@
+"""Shared pieces of the Wine end-to-end and fault tests: an X display, a
+watch for visible windows, Wine in the build's prefix, and the log reader."""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+RULE = "=" * 71
+STAMP = re.compile(r"^\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\t (.*)$")
+BANNER = re.compile(r"^\d{4}/\d{2}/\d{2}\t\d{2}:\d{2}:\d{2}\tPathwarden Installer$")
+FERROLINK = r"HKLM\SOFTWARE\Veltrano\Ferrolink"
+PATHWARDEN = r"HKLM\SOFTWARE\Veltrano\Pathwarden"
+INSTALLATION = r"HKLM\SOFTWARE\Veltrano\Veltrano Driver Installation"
+MSM = r"HKLM\SOFTWARE\Veltrano\Veltrano Driver MSM"
+START = "CSetupDlg::InstallPackage START"
+LATEST = "CSetupDlg::InstallPackage - Local FL or driver is already the latest. Quit installation..."
+FINISH = ["CSetupDlg::OnFinish START", "CSetupDlg::OnFinish END", "CSetupDlg::InstallPackage END"]
+
+results = []
+
+
+def check(name, ok, detail=""):
+    results.append(bool(ok))
+    print(("PASS " if ok else "FAIL ") + name + ("" if ok else "\n    " + str(detail).replace("\n", "\n    ")))
+    sys.stdout.flush()
+
+
+def versions(local_fl, config_fl, local_driver, config_driver):
+    return ["CSetupDlg::InstallPackage nLocalFLVersion=<%d>, nConfigFLVersion=<%d>" % (local_fl, config_fl),
+            "CSetupDlg::InstallPackage nLocalDriverVersion=<%d>, nConfigDriverVersion=<%d>"
+            % (local_driver, config_driver)]
+
+
+class Xvfb:
+    """An X server on a free display, for the dialog manager and xdotool."""
+
+    def __enter__(self):
+        for display in range(90, 200):
+            if os.path.exists("/tmp/.X%d-lock" % display):
+                continue
+            self.proc = subprocess.Popen(["Xvfb", ":%d" % display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            for _ in range(100):
+                if os.path.exists("/tmp/.X11-unix/X%d" % display):
+                    self.display = ":%d" % display
+                    return self
+                if self.proc.poll() is not None:
+                    break
+                time.sleep(0.05)
+            self.proc.kill()
+        raise RuntimeError("no X display could be started")
+
+    def __exit__(self, *exc):
+        self.proc.terminate()
+        self.proc.wait()
+
+
+class WindowWatch(threading.Thread):
+    """Polls for visible windows while a run is under way."""
+
+    def __init__(self, display):
+        super().__init__(daemon=True)
+        self.display = display
+        self.seen = set()
+        self.running = True
+        # Windows that were visible before the run (the X server's own) are
+        # not the program's.
+        self.baseline = set(self.visible())
+
+    def visible(self):
+        env = dict(os.environ, DISPLAY=self.display)
+        return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", ""], env=env,
+                              capture_output=True, text=True).stdout.split()
+
+    def run(self):
+        env = dict(os.environ, DISPLAY=self.display)
+        while self.running:
+            for wid in self.visible():
+                if wid in self.baseline:
+                    continue
+                name = subprocess.run(["xdotool", "getwindowname", wid], env=env, capture_output=True,
+                                      text=True).stdout.strip()
+                self.seen.add(name or wid)
+            time.sleep(0.02)
+
+    def stop(self):
+        self.running = False
+        self.join()
+
+
+class Wine:
+    def __init__(self, runner, display):
+        self.runner = runner
+        self.env = dict(os.environ, DISPLAY=display)
+
+    def run(self, *args, check_rc=True, extra_env=None):
+        env = dict(self.env, **(extra_env or {}))
+        p = subprocess.run([self.runner] + list(args), env=env, capture_output=True, text=True)
+        if check_rc and p.returncode != 0:
+            raise RuntimeError("%s failed: %s %s" % (args, p.stdout, p.stderr))
+        return p
+
+    def unix_path(self, windows_path):
+        return self.run("winepath", "-u", windows_path).stdout.strip()
+
+    def windows_path(self, unix_path):
+        return self.run("winepath", "-w", unix_path).stdout.strip()
+
+    def reg_clear(self):
+        for view in ("/reg:32", "/reg:64"):
+            self.run("reg", "delete", r"HKLM\SOFTWARE\Veltrano", "/f", view, check_rc=False)
+
+    def reg_set(self, key, value, view):
+        self.run("reg", "add", key, "/v", "Version", "/d", value, "/f", "/reg:%d" % view)
+
+
+def log_lines(path):
+    """The log's message texts, banners as 'BANNER'; None if there is no log."""
+    if not os.path.exists(path):
+        return None
+    raw = open(path, "rb").read().decode("latin-1")
+    lines = []
+    for line in raw.split("\r\n"):
+        if line in ("", RULE):
+            continue
+        if BANNER.match(line):
+            lines.append("BANNER")
+            continue
+        m = STAMP.match(line)
+        lines.append(m.group(1) if m else "UNEXPECTED: " + repr(line))
+    return lines
+
+
+class Session:
+    """One Wine session on one display: package folders, the temporary
+    directory, the installer's record, and runs of setup.exe."""
+
+    def __init__(self, setup, installer, wine, display):
+        self.setup, self.installer, self.wine, self.display = setup, installer, wine, display
+        # Wine's desktop process picks its display when the session starts:
+        # begin a session of our own on this display.
+        wine.run("wineserver", "-k", check_rc=False)
+        wine.run("wineserver", "-w", check_rc=False)
+        self.temp_win = wine.run("cmd", "/c", "echo %TEMP%").stdout.strip()
+        self.temp = wine.unix_path(self.temp_win)
+        self.log = os.path.join(self.temp, "velsetup.log")
+        self.work = tempfile.mkdtemp(prefix="pathwarden-e2e-")
+        self.record = os.path.join(self.work, "record.txt")
+        self.record_win = wine.windows_path(self.record)
+
+    def package(self, config, installer="inst.exe", folder="pkg "):
+        """A package folder (its name has a space, as in "Program Files")."""
+        pkg = tempfile.mkdtemp(prefix=folder, dir=self.work)
+        shutil.copy(self.setup, os.path.join(pkg, "setup.exe"))
+        if installer:
+            shutil.copy(self.installer, os.path.join(pkg, installer))
+        if config is not None:
+            data = config if isinstance(config, bytes) else config.replace("\n", "\r\n").encode("latin-1")
+            with open(os.path.join(pkg, "config.ini"), "wb") as f:
+                f.write(data)
+        return pkg
+
+    def fresh(self):
+        for name in os.listdir(self.temp):
+            path = os.path.join(self.temp, name)
+            if name in ("velsetup.log", "inst.exe") or name.startswith("pathwarden-"):
+                if os.path.isdir(path):
+                    shutil.rmtree(path, ignore_errors=True)
+                else:
+                    os.chmod(path, 0o644)
+                    os.remove(path)
+        for path in (self.record, self.record + ".acl"):
+            if os.path.exists(path):
+                os.remove(path)
+
+    def start_setup(self, pkg, exe="setup.exe", extra_env=None):
+        env = dict(self.wine.env, PATHWARDEN_RECORD=self.record_win, **(extra_env or {}))
+        return subprocess.Popen([self.wine.runner, os.path.join(pkg, exe)], env=env,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+    def run_setup(self, pkg, name, exe="setup.exe", extra_env=None):
+        watch = WindowWatch(self.display)
+        watch.start()
+        began = time.monotonic()
+        try:
+            p = self.start_setup(pkg, exe, extra_env)
+            p.communicate(timeout=120)
+            elapsed = time.monotonic() - began
+        finally:
+            time.sleep(0.2)
+            watch.stop()
+        check(name + ": exit code 0", p.returncode == 0, p.returncode)
+        check(name + ": ended within 30 s", elapsed < 30, "%.1f s" % elapsed)
+        check(name + ": no window became visible", not watch.seen, watch.seen)
+        return p
+
+    def started(self, expect, count=1):
+        deadline = time.monotonic() + (20 if expect else 1)
+        while time.monotonic() < deadline:
+            if os.path.exists(self.record) and len(open(self.record).read().splitlines()) >= count:
+                break
+            time.sleep(0.05)
+        return open(self.record).read().splitlines() if os.path.exists(self.record) else []
+
+    def close(self):
+        shutil.rmtree(self.work, ignore_errors=True)
+        self.wine.run("wineserver", "-k", check_rc=False)
