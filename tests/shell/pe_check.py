@@ -93,6 +93,15 @@ def main(path, machine):
     check("imports only system DLLs " + ",".join(imports), not others, "also " + ",".join(others))
     delay = getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])
     check("no delay-loaded DLLs", not delay)
+    # DLL loading is confined to the system directory at start-up through
+    # calls looked up at run time (so that older systems still start): their
+    # names are in the image, and none of them is a static import.
+    imported = {i.name.decode() for e in pe.DIRECTORY_ENTRY_IMPORT for i in e.imports if i.name}
+    raw = open(path, "rb").read()
+    for name in ("SetDefaultDllDirectories", "SetDllDirectoryA", "SetSearchPathMode"):
+        check("looks up %s at run time" % name, name.encode() + b"\0" in raw and name not in imported)
+    check("no runtime DLL of the compiler needed",
+          not [d for d in imports if d.startswith(("libgcc", "libstdc++", "libwinpthread"))])
 
     data, lang = resource(pe, 5, 102)  # RT_DIALOG
     check("dialog 102 present", data is not None)
