@@ -17,8 +17,8 @@ static void RecordFolderAcl(const char* record, char* path) {
   DWORD written;
   if (!slash || lstrlenA(record) + 5 > MAX_PATH) return;
   *slash = 0;
-  if (GetNamedSecurityInfoA(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                            NULL, NULL, &dacl, NULL, &descriptor) == ERROR_SUCCESS &&
+  if (GetNamedSecurityInfoA(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, NULL,
+                            NULL, &dacl, NULL, &descriptor) == ERROR_SUCCESS &&
       ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
                                                            &text, NULL)) {
     lstrcpyA(acl_record, record);

@@ -27,13 +27,13 @@ void CreateParentDirectories(const std::string& base, const std::string& name) {
 
 // Copies the installer and opens the copy. Returns when the installer has
 // been started or a step has failed; every outcome is logged.
-void CopyAndOpen(const std::string& source, const std::string& target,
-                 const std::string& target_dir, const std::string& name) {
+void CopyAndOpen(const std::string& source, const std::string& target, const std::string& target_dir,
+                 const std::string& name) {
   if (platform::IsSameFile(source.c_str(), target.c_str())) {
     // Unpacked straight into the temporary directory: deleting the target
     // would delete the only copy. Open it where it is.
-    Log("CSetupDlg::InstallPackage - The installer is already in the temporary directory: <" +
-        target + ">. Opening it there.");
+    Log("CSetupDlg::InstallPackage - The installer is already in the temporary directory: <" + target +
+        ">. Opening it there.");
   } else {
     CreateParentDirectories(target_dir, name);
     platform::DeleteFileAt(target.c_str());
@@ -43,16 +43,14 @@ void CopyAndOpen(const std::string& source, const std::string& target,
     if (!copied) {
       // Whatever is left at the target (an older copy still running, say)
       // is not the installer we shipped: open nothing.
-      Log(StringPrintf("CSetupDlg::InstallPackage - CopyFile failed, error <%u>. Quit installation...",
-                       error));
+      Log(StringPrintf("CSetupDlg::InstallPackage - CopyFile failed, error <%u>. Quit installation...", error));
       return;
     }
   }
   platform::SetNormalAttributes(target.c_str());
   intptr_t opened = platform::ShellOpen(target.c_str());
   if (opened <= 32) {
-    Log(StringPrintf("CSetupDlg::InstallPackage - ShellExecute failed, result <%d>.",
-                     static_cast<int>(opened)));
+    Log(StringPrintf("CSetupDlg::InstallPackage - ShellExecute failed, result <%d>.", static_cast<int>(opened)));
   }
 }
 
@@ -105,16 +103,15 @@ uint32_t InstallPackage(void* setup_window) {
 
   const int32_t nConfigFLVersion = ParseVersion(config.Read("FL", "version").c_str());
   const int32_t nLocalFLVersion = GetLocalFLVersion();
-  Log(StringPrintf("CSetupDlg::InstallPackage nLocalFLVersion=<%d>, nConfigFLVersion=<%d>",
-                   nLocalFLVersion, nConfigFLVersion));
+  Log(StringPrintf("CSetupDlg::InstallPackage nLocalFLVersion=<%d>, nConfigFLVersion=<%d>", nLocalFLVersion,
+                   nConfigFLVersion));
 
   const int32_t nConfigDriverVersion = ParseVersion(config.Read("driver", "version").c_str());
   const int32_t nLocalDriverVersion = GetLocalDriverVersion();
-  Log(StringPrintf("CSetupDlg::InstallPackage nLocalDriverVersion=<%d>, nConfigDriverVersion=<%d>",
-                   nLocalDriverVersion, nConfigDriverVersion));
+  Log(StringPrintf("CSetupDlg::InstallPackage nLocalDriverVersion=<%d>, nConfigDriverVersion=<%d>", nLocalDriverVersion,
+                   nConfigDriverVersion));
 
-  const bool install =
-      nLocalFLVersion < nConfigFLVersion || nLocalDriverVersion < nConfigDriverVersion;
+  const bool install = nLocalFLVersion < nConfigFLVersion || nLocalDriverVersion < nConfigDriverVersion;
   if (install) {
     const std::string name = config.Read("FL", "file");
     const char* problem = InstallerNameProblem(name);
@@ -129,7 +126,8 @@ uint32_t InstallPackage(void* setup_window) {
       const std::string random = elevated ? RandomHex() : std::string();
       const std::string staging = StagingDirectory(strTempDir, elevated, random);
       if (elevated && (random.empty() || !platform::CreatePrivateDirectory(staging.c_str()))) {
-        Log(StringPrintf("CSetupDlg::InstallPackage - Could not create the private folder <%s>, error <%u>. "
+        Log(
+            StringPrintf("CSetupDlg::InstallPackage - Could not create the private folder <%s>, error <%u>. "
                          "Quit installation...",
                          staging.c_str(), platform::GetLastSystemError()));
       } else {
@@ -147,10 +145,9 @@ uint32_t InstallPackage(void* setup_window) {
 
 bool StartInstallWorker(platform::Window setup_window, platform::ScopedThread* worker) {
   if (worker->Start(InstallPackage, setup_window)) return true;
-  WriteLog(g_szLogPath,
-           StringPrintf("CSetupDlg::OnInitDialog - Could not start the install worker, error <%u>. "
-                        "Quit installation...",
-                        platform::GetLastSystemError())
-               .c_str());
+  WriteLog(g_szLogPath, StringPrintf("CSetupDlg::OnInitDialog - Could not start the install worker, error <%u>. "
+                                     "Quit installation...",
+                                     platform::GetLastSystemError())
+                            .c_str());
   return false;
 }

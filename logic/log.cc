@@ -13,8 +13,7 @@ const char kLogFileName[] = "velsetup.log";
 
 namespace {
 
-const char kRuleLine[] =
-    "=======================================================================";
+const char kRuleLine[] = "=======================================================================";
 static_assert(sizeof(kRuleLine) - 1 == 71, "the rule line is 71 equals signs");
 
 enum class TimeText { kBanner, kStamp };

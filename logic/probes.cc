@@ -34,8 +34,7 @@ bool ReadVersionValue(const char* key_path, uint32_t access, std::string* text) 
   if (platform::QueryRegistryValue(key.get(), kVersionValue, nullptr, &size) != 0) return false;
   std::string data(size, '\0');
   // The result is not examined: a failed read leaves zeros, an empty text.
-  platform::QueryRegistryValue(key.get(), kVersionValue,
-                               reinterpret_cast<uint8_t*>(&data[0]), &size);
+  platform::QueryRegistryValue(key.get(), kVersionValue, reinterpret_cast<uint8_t*>(&data[0]), &size);
   if (size < data.size()) data.resize(size);
   size_t zero = data.find('\0');
   if (zero != std::string::npos) data.resize(zero);

@@ -28,8 +28,7 @@ bool NameEquals(const char* begin, const char* end, const char* name) {
 
 }  // namespace
 
-bool FindProfileValue(const std::string& bytes, const char* section,
-                      const char* key, std::string* raw_value) {
+bool FindProfileValue(const std::string& bytes, const char* section, const char* key, std::string* raw_value) {
   bool was_utf16 = false;
   const std::string text = DecodeTextFile(bytes, &was_utf16);
   const char* p = text.data();
@@ -49,7 +48,7 @@ bool FindProfileValue(const std::string& bytes, const char* section,
     if (*line == '[') {
       const char* close = line_end;
       while (close > line && close[-1] != ']') --close;
-      if (close == line) continue;  // no ']': not a header, and not a key
+      if (close == line) continue;    // no ']': not a header, and not a key
       if (seen_wanted) return false;  // only the first such section counts
       const char* name = line + 1;
       const char* name_end = close - 1;
@@ -77,13 +76,11 @@ bool FindProfileValue(const std::string& bytes, const char* section,
   return false;
 }
 
-uint32_t CopyProfileValue(const std::string& raw_value, char* buffer,
-                          uint32_t size) {
+uint32_t CopyProfileValue(const std::string& raw_value, char* buffer, uint32_t size) {
   const char* value = raw_value.c_str();
   size_t length = raw_value.size();
   bool quoted = false;
-  if (length >= 2 && (value[0] == '"' || value[0] == '\'') &&
-      value[length - 1] == value[0]) {
+  if (length >= 2 && (value[0] == '"' || value[0] == '\'') && value[length - 1] == value[0]) {
     quoted = true;
     ++value;
     --length;

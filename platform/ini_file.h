@@ -22,15 +22,13 @@ namespace platform {
 // Looks up `key` in `section` of the file content `bytes` (raw file bytes).
 // Returns true and sets `*raw_value` (trimmed, quotes still on) when the key
 // exists with a value.
-bool FindProfileValue(const std::string& bytes, const char* section,
-                      const char* key, std::string* raw_value);
+bool FindProfileValue(const std::string& bytes, const char* section, const char* key, std::string* raw_value);
 
 // Copies a raw value into `buffer` (capacity `size`, at least 1) the way the
 // Windows reader does: matching quotes dropped, at most size - 1 bytes, a
 // terminating zero. Returns the bytes copied. Like that reader, a quoted
 // value whose closing quote falls just past the buffer loses one more byte.
-uint32_t CopyProfileValue(const std::string& raw_value, char* buffer,
-                          uint32_t size);
+uint32_t CopyProfileValue(const std::string& raw_value, char* buffer, uint32_t size);
 
 }  // namespace platform
 

@@ -10,9 +10,7 @@ MessageWindow::MessageWindow(MessageHandler handler, void* context) {
 int MessageWindow::RunModal() {
   std::unique_lock<std::mutex> lock(window_.mutex);
   for (;;) {
-    window_.changed.wait(lock, [this] {
-      return window_.ending || (window_.has_message && !window_.handled);
-    });
+    window_.changed.wait(lock, [this] { return window_.ending || (window_.has_message && !window_.handled); });
     if (window_.has_message && !window_.handled) {
       uint32_t message = window_.message;
       uintptr_t wparam = window_.wparam;
@@ -40,8 +38,7 @@ void MessageWindow::EndModal(int result) {
   window_.changed.notify_all();
 }
 
-intptr_t SendMessageSync(Window window, uint32_t message, uintptr_t wparam,
-                         intptr_t lparam) {
+intptr_t SendMessageSync(Window window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
   std::unique_lock<std::mutex> lock(window->mutex);
   // One message at a time, as a window's thread handles them.
   window->changed.wait(lock, [window] { return !window->alive || !window->has_message; });

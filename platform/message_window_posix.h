@@ -13,8 +13,7 @@
 
 namespace platform {
 
-using MessageHandler = intptr_t (*)(void* context, uint32_t message,
-                                    uintptr_t wparam, intptr_t lparam);
+using MessageHandler = intptr_t (*)(void* context, uint32_t message, uintptr_t wparam, intptr_t lparam);
 
 struct WindowImpl {
   // Handles one message on the loop's thread.
@@ -23,8 +22,8 @@ struct WindowImpl {
 
   std::mutex mutex;
   std::condition_variable changed;
-  bool alive = true;       // false once the modal run has ended
-  bool ending = false;     // EndModal was called
+  bool alive = true;    // false once the modal run has ended
+  bool ending = false;  // EndModal was called
   int result = 0;
   bool has_message = false;  // a sender waits for `message` to be handled
   bool handled = false;

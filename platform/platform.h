@@ -51,9 +51,8 @@ uint16_t UpperDoubleByte(uint16_t unit);
 // (capacity `size`). Writes the default when the file, section or key is
 // missing. Returns the number of bytes written without the terminating zero;
 // at most size - 1. (GetPrivateProfileStringA.)
-uint32_t ReadProfileString(const char* section, const char* key,
-                          const char* default_value, char* buffer,
-                          uint32_t size, const char* path);
+uint32_t ReadProfileString(const char* section, const char* key, const char* default_value, char* buffer, uint32_t size,
+                           const char* path);
 
 // ---- Registry (HKEY_LOCAL_MACHINE only) ------------------------------------
 
@@ -70,8 +69,7 @@ using RegistryKey = RegistryKeyImpl*;
 // Opens HKEY_LOCAL_MACHINE\`sub_key` with `access`. Returns 0 and sets `*key`
 // when it opens in that view; a non-zero system error code otherwise.
 // (RegOpenKeyExA.)
-int32_t OpenRegistryKey(const char* sub_key, uint32_t access,
-                        RegistryKey* key);
+int32_t OpenRegistryKey(const char* sub_key, uint32_t access, RegistryKey* key);
 
 // Queries value `name`. With `data` null, sets `*size` to the size of the
 // value's data in bytes. Otherwise copies up to `*size` bytes into `data` and
@@ -79,8 +77,7 @@ int32_t OpenRegistryKey(const char* sub_key, uint32_t access,
 // otherwise (2 when the value is absent, 234 when `*size` is too small).
 // String values come as the ANSI text the A-suffixed call gives, terminating
 // zeros included. (RegQueryValueExA without the type.)
-int32_t QueryRegistryValue(RegistryKey key, const char* name, uint8_t* data,
-                           uint32_t* size);
+int32_t QueryRegistryValue(RegistryKey key, const char* name, uint8_t* data, uint32_t* size);
 
 void CloseRegistryKey(RegistryKey key);
 
@@ -109,8 +106,7 @@ class ScopedRegKey {
 // point with a buffer of `size` wide characters. Null/0 mean "none".
 void* GetLoadedModule(const char* module_name);
 void* GetModuleEntryPoint(void* module, const char* name);
-uint32_t CallGetSystemWow64Directory(void* entry_point, uint16_t* buffer,
-                                     uint32_t size);
+uint32_t CallGetSystemWow64Directory(void* entry_point, uint16_t* buffer, uint32_t size);
 
 // The calling thread's last system error code (GetLastError; errno on POSIX).
 uint32_t GetLastSystemError();
@@ -195,8 +191,7 @@ using Window = WindowImpl*;
 // Sends `message` to `window` and returns after its handler has run on the
 // window's own thread (SendMessageA). Returns at once with 0 when the window
 // no longer exists.
-intptr_t SendMessageSync(Window window, uint32_t message, uintptr_t wparam,
-                         intptr_t lparam);
+intptr_t SendMessageSync(Window window, uint32_t message, uintptr_t wparam, intptr_t lparam);
 
 }  // namespace platform
 

@@ -77,8 +77,7 @@ std::string ViewPath(const char* sub_key, uint32_t access) {
   if (!SimulatesWow64() || (access & kKeyWow64_64Key)) return path;
   const char kSoftware[] = "SOFTWARE";
   const size_t n = sizeof kSoftware - 1;
-  if (path.size() >= n && strncasecmp(path.c_str(), kSoftware, n) == 0 &&
-      (path.size() == n || path[n] == '\\')) {
+  if (path.size() >= n && strncasecmp(path.c_str(), kSoftware, n) == 0 && (path.size() == n || path[n] == '\\')) {
     std::string rest = path.substr(n);
     if (strncasecmp(rest.c_str(), "\\WOW6432Node", 12) != 0) path = "SOFTWARE\\WOW6432Node" + rest;
   }
@@ -123,9 +122,8 @@ bool IsLeadByte(uint8_t) { return false; }
 
 uint16_t UpperDoubleByte(uint16_t unit) { return unit; }
 
-uint32_t ReadProfileString(const char* section, const char* key,
-                          const char* default_value, char* buffer,
-                          uint32_t size, const char* path) {
+uint32_t ReadProfileString(const char* section, const char* key, const char* default_value, char* buffer, uint32_t size,
+                           const char* path) {
   if (size == 0) return 0;
   std::string bytes;
   std::string raw;
@@ -238,8 +236,7 @@ bool CopyContents(int in, int out, off_t size, uint32_t* error) {
     ssize_t n = use_sendfile ? sendfile(out, in, nullptr, static_cast<size_t>(remaining))
                              : copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(remaining), 0);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && !use_sendfile &&
-        (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+    if (n < 0 && !use_sendfile && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
       use_sendfile = true;
       continue;
     }
@@ -364,7 +361,7 @@ std::string FindOnPath(const char* name) {
 }  // namespace
 
 intptr_t ShellOpen(const char* path) {
-  constexpr intptr_t kSuccess = 42;  // what ShellExecuteA gives on success
+  constexpr intptr_t kSuccess = 42;        // what ShellExecuteA gives on success
   constexpr intptr_t kNoAssociation = 31;  // SE_ERR_NOASSOC
   struct stat st;
   if (stat(path, &st) != 0) return errno == ENOENT ? 2 : 5;
@@ -375,8 +372,8 @@ intptr_t ShellOpen(const char* path) {
     if (program.empty()) return kNoAssociation;
     argument = path;
   }
-  char* argv[3] = {const_cast<char*>(program.c_str()),
-                   argument.empty() ? nullptr : const_cast<char*>(argument.c_str()), nullptr};
+  char* argv[3] = {const_cast<char*>(program.c_str()), argument.empty() ? nullptr : const_cast<char*>(argument.c_str()),
+                   nullptr};
 
   // A pipe that closes on a successful exec tells the exec's result.
   int report[2];

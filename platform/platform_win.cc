@@ -15,9 +15,7 @@ const char kPathSeparator = '\\';
 
 uint32_t GetTempDirectory(uint32_t size, char* buffer) { return GetTempPathA(size, buffer); }
 
-uint32_t GetExecutablePath(char* buffer, uint32_t size) {
-  return GetModuleFileNameA(nullptr, buffer, size);
-}
+uint32_t GetExecutablePath(char* buffer, uint32_t size) { return GetModuleFileNameA(nullptr, buffer, size); }
 
 bool IsLeadByte(uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
@@ -27,8 +25,8 @@ uint16_t UpperDoubleByte(uint16_t unit) {
   return static_cast<uint16_t>(static_cast<uint8_t>(text[0]) << 8 | static_cast<uint8_t>(text[1]));
 }
 
-uint32_t ReadProfileString(const char* section, const char* key, const char* default_value,
-                          char* buffer, uint32_t size, const char* path) {
+uint32_t ReadProfileString(const char* section, const char* key, const char* default_value, char* buffer, uint32_t size,
+                           const char* path) {
   return GetPrivateProfileStringA(section, key, default_value, buffer, size, path);
 }
 
@@ -63,9 +61,7 @@ int32_t QueryRegistryValue(RegistryKey key, const char* name, uint8_t* data, uin
 
 void CloseRegistryKey(RegistryKey key) { RegCloseKey(reinterpret_cast<HKEY>(key)); }
 
-void* GetLoadedModule(const char* module_name) {
-  return reinterpret_cast<void*>(GetModuleHandleA(module_name));
-}
+void* GetLoadedModule(const char* module_name) { return reinterpret_cast<void*>(GetModuleHandleA(module_name)); }
 
 void* GetModuleEntryPoint(void* module, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
@@ -137,9 +133,7 @@ bool CopyFileTo(const char* source, const char* target) {
   return true;
 }
 
-bool SetNormalAttributes(const char* path) {
-  return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != FALSE;
-}
+bool SetNormalAttributes(const char* path) { return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != FALSE; }
 
 bool CreateDirectoryAt(const char* path) {
   if (CreateDirectoryA(path, nullptr)) return true;
@@ -157,8 +151,8 @@ bool CreatePrivateDirectory(const char* path) {
   // Full control for the system and administrators, read and execute for
   // users, nothing inherited from the shared temporary folder.
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
-          "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", SDDL_REVISION_1, &descriptor, nullptr)) {
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)",
+                                                            SDDL_REVISION_1, &descriptor, nullptr)) {
     return false;
   }
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
@@ -187,15 +181,13 @@ bool IsElevated() {
   return elevated;
 }
 
-bool RandomBytes(uint8_t* buffer, size_t size) {
-  return RtlGenRandom(buffer, static_cast<ULONG>(size)) != FALSE;
-}
+bool RandomBytes(uint8_t* buffer, size_t size) { return RtlGenRandom(buffer, static_cast<ULONG>(size)) != FALSE; }
 
 namespace {
 
 bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
-  HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   BOOL ok = GetFileInformationByHandle(file, info);
   CloseHandle(file);
@@ -207,9 +199,8 @@ bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
 bool IsSameFile(const char* a, const char* b) {
   BY_HANDLE_FILE_INFORMATION ia;
   BY_HANDLE_FILE_INFORMATION ib;
-  return FileIdentity(a, &ia) && FileIdentity(b, &ib) &&
-         ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
-         ia.nFileIndexLow == ib.nFileIndexLow;
+  return FileIdentity(a, &ia) && FileIdentity(b, &ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
 intptr_t ShellOpen(const char* path) {

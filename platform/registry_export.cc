@@ -92,8 +92,7 @@ bool LocalMachinePath(const std::string& full, std::string* path) {
 
 // Parses one value line into `value`. False for lines that are not values
 // or are malformed (regedit skips those too). `*deleted` for "name"=-.
-bool ParseValueLine(const std::string& line, bool unicode_file, RegistryValue* value,
-                    bool* deleted) {
+bool ParseValueLine(const std::string& line, bool unicode_file, RegistryValue* value, bool* deleted) {
   const char* p = line.data();
   const char* end = p + line.size();
   *deleted = false;
@@ -157,8 +156,7 @@ bool ParseValueLine(const std::string& line, bool unicode_file, RegistryValue* v
   if (unicode_file && (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz)) {
     // Stored as UTF-16LE; the A call hands out the 8-bit text.
     value->data.clear();
-    AppendUtf16AsUtf8(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() / 2, false,
-                      &value->data);
+    AppendUtf16AsUtf8(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() / 2, false, &value->data);
   } else {
     value->data.swap(bytes);
   }
@@ -167,8 +165,7 @@ bool ParseValueLine(const std::string& line, bool unicode_file, RegistryValue* v
 
 void StoreValue(const RegistryValue& value, std::vector<RegistryValue>* values) {
   for (auto& existing : *values) {
-    if (EqualsNoCase(existing.name.data(), existing.name.size(), value.name.data(),
-                     value.name.size())) {
+    if (EqualsNoCase(existing.name.data(), existing.name.size(), value.name.data(), value.name.size())) {
       existing = value;
       return;
     }
@@ -187,8 +184,7 @@ void EraseValue(const std::string& name, std::vector<RegistryValue>* values) {
 
 }  // namespace
 
-bool FindRegistryKey(const std::string& bytes, const std::string& key_path,
-                     std::vector<RegistryValue>* values) {
+bool FindRegistryKey(const std::string& bytes, const std::string& key_path, std::vector<RegistryValue>* values) {
   values->clear();
   bool was_utf16 = false;
   const std::string text = DecodeTextFile(bytes, &was_utf16);

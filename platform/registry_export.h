@@ -12,7 +12,7 @@
 namespace platform {
 
 struct RegistryValue {
-  std::string name;  // "" for the default value ("@")
+  std::string name;   // "" for the default value ("@")
   uint32_t type = 0;  // REG_SZ = 1, REG_EXPAND_SZ = 2, REG_BINARY = 3, ...
   // The bytes RegQueryValueExA gives: string types as 8-bit text with their
   // terminating zeros, everything else unchanged.
@@ -24,8 +24,7 @@ struct RegistryValue {
 // subkeys. `*values` then holds its values, a later definition of a name
 // replacing an earlier one. Names compare without regard to ASCII case.
 // A file without a known header holds no keys.
-bool FindRegistryKey(const std::string& bytes, const std::string& key_path,
-                     std::vector<RegistryValue>* values);
+bool FindRegistryKey(const std::string& bytes, const std::string& key_path, std::vector<RegistryValue>* values);
 
 }  // namespace platform
 

@@ -23,8 +23,7 @@ void AppendCodePoint(uint32_t cp, std::string* out) {
 
 }  // namespace
 
-void AppendUtf16AsUtf8(const uint8_t* data, size_t units, bool big_endian,
-                       std::string* out) {
+void AppendUtf16AsUtf8(const uint8_t* data, size_t units, bool big_endian, std::string* out) {
   auto unit_at = [&](size_t i) -> uint32_t {
     const uint8_t* p = data + 2 * i;
     return big_endian ? (uint32_t{p[0]} << 8 | p[1]) : (uint32_t{p[1]} << 8 | p[0]);

@@ -13,8 +13,7 @@ namespace platform {
 // Appends the UTF-8 form of `units` UTF-16 code units read little-endian (or
 // big-endian) from `data` to `out`. Unpaired surrogates become U+FFFD, so the
 // output is always valid UTF-8; a zero unit becomes one zero byte.
-void AppendUtf16AsUtf8(const uint8_t* data, size_t units, bool big_endian,
-                       std::string* out);
+void AppendUtf16AsUtf8(const uint8_t* data, size_t units, bool big_endian, std::string* out);
 
 // Returns the file's text as 8-bit text: a UTF-16 file with a byte-order
 // mark is converted to UTF-8, a UTF-8 byte-order mark is dropped, anything

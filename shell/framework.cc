@@ -18,8 +18,8 @@ void RestrictDllLoading() {
   if (set_default) set_default(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // The current directory leaves the DLL search path, and comes after the
   // system directories when searching for programs.
-  auto set_dll_directory = reinterpret_cast<SetDllDirectoryFn>(
-      reinterpret_cast<void (*)()>(GetProcAddress(kernel32, "SetDllDirectoryA")));
+  auto set_dll_directory =
+      reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void (*)()>(GetProcAddress(kernel32, "SetDllDirectoryA")));
   if (set_dll_directory) set_dll_directory("");
   auto set_search_mode = reinterpret_cast<SetSearchPathModeFn>(
       reinterpret_cast<void (*)()>(GetProcAddress(kernel32, "SetSearchPathMode")));
@@ -54,8 +54,8 @@ BOOL CDialog::OnInitDialog() { return TRUE; }
 
 INT_PTR CDialog::DoModal() {
   HWND owner = m_pParent ? m_pParent->GetSafeHwnd() : nullptr;
-  INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nTemplate), owner,
-                                   DialogProc, reinterpret_cast<LPARAM>(this));
+  INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nTemplate), owner, DialogProc,
+                                   reinterpret_cast<LPARAM>(this));
   m_hWnd = nullptr;
   return result;
 }
@@ -75,8 +75,7 @@ bool CDialog::Dispatch(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* resu
   }
   // The OK and Cancel commands (the buttons, Enter, Escape, and WM_CLOSE,
   // which the dialog manager turns into IDCANCEL) end the modal run.
-  if (message == WM_COMMAND && HIWORD(wparam) == BN_CLICKED &&
-      (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL)) {
+  if (message == WM_COMMAND && HIWORD(wparam) == BN_CLICKED && (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL)) {
     if (LOWORD(wparam) == IDOK) {
       OnOK();
     } else {

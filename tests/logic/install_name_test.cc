@@ -48,7 +48,9 @@ TEST(StagingDirectory, PrivateSubfolderOnlyWhenElevated) {
   };
   const std::string sep(1, platform::kPathSeparator);
   const Case cases[] = {
-      {"T" "/", false, "T/"},
+      {"T"
+       "/",
+       false, "T/"},
       {"C:\\Users\\me\\AppData\\Local\\Temp\\", false, "C:\\Users\\me\\AppData\\Local\\Temp\\"},
       {"T/", true, "T/pathwarden-0123456789abcdef" + sep},
       {"C:\\Windows\\Temp\\", true, "C:\\Windows\\Temp\\pathwarden-0123456789abcdef" + sep},

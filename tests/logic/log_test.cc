@@ -45,8 +45,8 @@ const char kStamp[] = R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\t )";
 TEST_F(LogTest, FirstMessageOfAProcessCreatesTheFileWithTheBanner) {
   WriteLog(path_.c_str(), "CSetupDlg::OnInitDialog");
   std::string content = Content();
-  std::regex expected("\n" + kRule + R"(\n(\d{4}/\d{2}/\d{2})\t(\d{2}:\d{2}:\d{2})\tPathwarden Installer\n)" +
-                      kRule + R"(\n(\d{4}/\d{2}/\d{2}) (\d{2}:\d{2}:\d{2})\t CSetupDlg::OnInitDialog\n)");
+  std::regex expected("\n" + kRule + R"(\n(\d{4}/\d{2}/\d{2})\t(\d{2}:\d{2}:\d{2})\tPathwarden Installer\n)" + kRule +
+                      R"(\n(\d{4}/\d{2}/\d{2}) (\d{2}:\d{2}:\d{2})\t CSetupDlg::OnInitDialog\n)");
   std::smatch m;
   ASSERT_TRUE(std::regex_match(content, m, expected)) << content;
   EXPECT_EQ(m[1], m[3]) << "banner and first line share one date";
@@ -62,8 +62,8 @@ TEST_F(LogTest, LaterMessagesAreOneLineEachAndKeepPercentSigns) {
   WriteLog(path_.c_str(), "100% %s %d %n done");
   WriteLog(path_.c_str(), "");
   std::string content = Content();
-  std::regex expected("\n" + kRule + "\n.*\n" + kRule + "\n" + kStamp + "first\n" + kStamp +
-                      "100% %s %d %n done\n" + kStamp + "\n");
+  std::regex expected("\n" + kRule + "\n.*\n" + kRule + "\n" + kStamp + "first\n" + kStamp + "100% %s %d %n done\n" +
+                      kStamp + "\n");
   EXPECT_TRUE(std::regex_match(content, expected)) << content;
 }
 
@@ -74,8 +74,7 @@ TEST_F(LogTest, ASecondRunAppendsWithANewBanner) {
   WriteLog(path_.c_str(), "two");
   std::string content = Content();
   std::string block = "\n" + kRule + "\n[^\n]*Pathwarden Installer\n" + kRule + "\n" + kStamp;
-  EXPECT_TRUE(std::regex_match(content, std::regex("old content\n" + block + "one\n" + block + "two\n")))
-      << content;
+  EXPECT_TRUE(std::regex_match(content, std::regex("old content\n" + block + "one\n" + block + "two\n"))) << content;
 }
 
 TEST_F(LogTest, UnopenableFileDropsTheMessageAndKeepsTheBannerForLater) {

@@ -14,15 +14,15 @@ TEST(CompareNoCase, OrdersByteByByteWithAsciiLettersFolded) {
   };
   const Case cases[] = {
       {"2.1.0", "2.0.9", 1},
-      {"9.0", "10.0", 1},        // the digit 9 sorts after the digit 1
-      {"1.0", "1.0.5", -1},      // a text that ends first sorts first
+      {"9.0", "10.0", 1},    // the digit 9 sorts after the digit 1
+      {"1.0", "1.0.5", -1},  // a text that ends first sorts first
       {"0.0.0", "1.0.5", -1},
       {"1.0A", "1.0a", 0},
       {"ABC", "abd", -1},
-      {"Z", "a", 1},             // folded: z after a
-      {"[", "a", -1},            // '[' (0x5B) stays below 'a' once Z is folded
-      {"_", "A", -1},            // '_' (0x5F) below 'a', although above 'A'
-      {"\xE9", "a", 1},          // bytes compare unsigned
+      {"Z", "a", 1},     // folded: z after a
+      {"[", "a", -1},    // '[' (0x5B) stays below 'a' once Z is folded
+      {"_", "A", -1},    // '_' (0x5F) below 'a', although above 'A'
+      {"\xE9", "a", 1},  // bytes compare unsigned
       {"", "", 0},
   };
   for (const Case& c : cases) {

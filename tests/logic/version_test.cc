@@ -33,7 +33,9 @@ TEST(ParseVersion, JoinsDigitsAndReadsLikeAtoiWithWrapAround) {
       {"+-1", 0},
       {"- 1", 0},
       {"1 2", 1},
-      {"\xA0" "1", 0},
+      {"\xA0"
+       "1",
+       0},
       // Joined digits at and beyond 2^31 and 2^32 wrap modulo 2^32.
       {"2147483647", 2147483647},
       {"2.147.483.648", INT32_MIN},

@@ -77,13 +77,13 @@ TEST(SetupFaults, ConfigurationFiles) {
       {"binary garbage", garbage, 0, 0},
       {"UTF-16 file", Utf16("[FL]\r\nversion=1.2.4\r\nfile=inst.sh\r\n[driver]\r\nversion=2.0.1\r\n"), 124, 201},
       {"10 MB with the keys at its end", std::string(10 << 20, ';').replace(0, 6, "[x]\n;;") + "\n" + keys, 124, 201},
-      {"lines of 100000 characters", "[FL]\nx=" + std::string(100000, 'x') + "\n" + std::string(100000, ' ') +
-                                         "\n" + keys.substr(5), 124, 201},
+      {"lines of 100000 characters",
+       "[FL]\nx=" + std::string(100000, 'x') + "\n" + std::string(100000, ' ') + "\n" + keys.substr(5), 124, 201},
       {"version of 259 characters", "[FL]\nversion=" + std::string(259, '1') + "\n", Ones(259), 0},
       {"version of 260 characters", "[FL]\nversion=" + std::string(260, '1') + "\n", Ones(259), 0},
       {"version of 300 characters", "[FL]\nversion=" + std::string(300, '1') + "\n", Ones(259), 0},
-      {"duplicate sections and keys", "[FL]\nversion=1.0\nversion=9.9\n[driver]\nversion=2\n[FL]\nversion=8.8\n",
-       10, 2},
+      {"duplicate sections and keys", "[FL]\nversion=1.0\nversion=9.9\n[driver]\nversion=2\n[FL]\nversion=8.8\n", 10,
+       2},
       {"joined digits at 2^31", "[FL]\nversion=2.147.483.648\n", INT32_MIN, 0},
       {"joined digits at 2^32", "[FL]\nversion=4.294.967.296\n", 0, 0},
       {"joined digits beyond 2^32", "[FL]\nversion=4.294.967.297\n", 1, 0},
@@ -150,8 +150,10 @@ TEST(SetupFaults, RegistryValues) {
       {"multi-string", {typed(k32, kFerrolink, test::kRegMultiSz, "AP1.5" + z + "AP9" + z + z)}, 15, 0},
       {"expandable string", {typed(k64, kInstallation, test::kRegExpandSz, "4.0" + z)}, 0, 40},
       {"64 KB", {Version(k32, kFerrolink, "AP" + std::string(65536, '1'))}, Ones(65536), 0},
-      {"client keys in the wrong views only", {Version(k64, kFerrolink, "AP5"), Version(k32, kPathwarden, "AP5")},
-       0, 0},
+      {"client keys in the wrong views only",
+       {Version(k64, kFerrolink, "AP5"), Version(k32, kPathwarden, "AP5")},
+       0,
+       0},
       {"driver keys in the wrong views only", {Version(k32, kInstallation, "5"), Version(k64, kMsm, "5")}, 0, 0},
   };
   for (const RegistryCase& c : cases) {
@@ -170,7 +172,7 @@ TEST(SetupFaults, RegistryValues) {
 
 struct TempCase {
   const char* name;
-  std::string temp;        // TMPDIR; relative to a scratch folder
+  std::string temp;  // TMPDIR; relative to a scratch folder
   bool log_written;
   bool installs;
 };
@@ -202,7 +204,8 @@ TEST(SetupFaults, TemporaryDirectories) {
     EXPECT_EQ(!log.empty(), c.log_written) << c.name;
     if (c.log_written) {
       EXPECT_NE(log.find("CopyFile from " + run.package_ + "inst.sh to " + c.temp + "inst.sh\n"), std::string::npos)
-          << c.name << "\n" << log;
+          << c.name << "\n"
+          << log;
       EXPECT_NE(log.find("CSetupDlg::InstallPackage END\n"), std::string::npos) << c.name;
     }
     EXPECT_EQ(run.Started(c.installs), c.installs ? c.temp + "inst.sh\n" : "") << c.name;
@@ -217,10 +220,12 @@ TEST(SetupFaults, LogFiles) {
     bool lines_written;
   };
   const Case cases[] = {
-      {"read-only file", [](const std::string& log) {
+      {"read-only file",
+       [](const std::string& log) {
          test::WriteBytes(log, "old\n");
          chmod(log.c_str(), 0444);
-       }, geteuid() == 0},  // the superuser writes anyway
+       },
+       geteuid() == 0},  // the superuser writes anyway
       {"a directory in its place", [](const std::string& log) { mkdir(log.c_str(), 0755); }, false},
   };
   for (const Case& c : cases) {

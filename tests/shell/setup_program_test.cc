@@ -27,18 +27,36 @@ struct DecisionCase {
 TEST(SetupProgram, DecidesAndLaunchesTheTempCopy) {
   const std::string pkg = "[FL]\nversion=1.2.4\nfile=inst.sh\n[driver]\nversion=2.0.1\n";
   const std::vector<DecisionCase> cases = {
-      {"older client", {Version(k32, kFerrolink, "AP1.2.3"), Version(k64, kInstallation, "2.0.1")}, pkg, true,
+      {"older client",
+       {Version(k32, kFerrolink, "AP1.2.3"), Version(k64, kInstallation, "2.0.1")},
+       pkg,
+       true,
        VersionLines(123, 124, 201, 201)},
-      {"older driver only", {Version(k32, kFerrolink, "AP1.2.4"), Version(k64, kInstallation, "2.0.0")}, pkg, true,
+      {"older driver only",
+       {Version(k32, kFerrolink, "AP1.2.4"), Version(k64, kInstallation, "2.0.0")},
+       pkg,
+       true,
        VersionLines(124, 124, 200, 201)},
-      {"both equal", {Version(k32, kFerrolink, "AP1.2.4"), Version(k64, kInstallation, "2.0.1")}, pkg, false,
+      {"both equal",
+       {Version(k32, kFerrolink, "AP1.2.4"), Version(k64, kInstallation, "2.0.1")},
+       pkg,
+       false,
        VersionLines(124, 124, 201, 201)},
-      {"both newer", {Version(k32, kFerrolink, "AP1.2.5"), Version(k64, kInstallation, "2.0.2")}, pkg, false,
+      {"both newer",
+       {Version(k32, kFerrolink, "AP1.2.5"), Version(k64, kInstallation, "2.0.2")},
+       pkg,
+       false,
        VersionLines(125, 124, 202, 201)},
-      {"joined digits: 1.3 is older than 1.2.4", {Version(k32, kFerrolink, "AP1.3"), Version(k64, kInstallation, "2.1")},
-       pkg, true, VersionLines(13, 124, 21, 201)},
-      {"1.10.0 against 2.0.0", {Version(k32, kFerrolink, "AP1.10.0"), Version(k64, kInstallation, "1.0")},
-       "[FL]\nversion=2.0.0\nfile=inst.sh\n[driver]\nversion=1.0\n", false, VersionLines(1100, 200, 10, 10)},
+      {"joined digits: 1.3 is older than 1.2.4",
+       {Version(k32, kFerrolink, "AP1.3"), Version(k64, kInstallation, "2.1")},
+       pkg,
+       true,
+       VersionLines(13, 124, 21, 201)},
+      {"1.10.0 against 2.0.0",
+       {Version(k32, kFerrolink, "AP1.10.0"), Version(k64, kInstallation, "1.0")},
+       "[FL]\nversion=2.0.0\nfile=inst.sh\n[driver]\nversion=1.0\n",
+       false,
+       VersionLines(1100, 200, 10, 10)},
       {"no config file", {}, "", false, VersionLines(0, 0, 0, 0)},
       {"nothing installed", {}, pkg, true, VersionLines(0, 124, 0, 201)},
   };
@@ -57,8 +75,8 @@ TEST(SetupProgram, DecidesAndLaunchesTheTempCopy) {
     } else {
       expected.push_back(kLatest);
     }
-    expected.insert(expected.end(), {"CSetupDlg::OnFinish START", "CSetupDlg::OnFinish END",
-                                     "CSetupDlg::InstallPackage END"});
+    expected.insert(expected.end(),
+                    {"CSetupDlg::OnFinish START", "CSetupDlg::OnFinish END", "CSetupDlg::InstallPackage END"});
     EXPECT_EQ(Join(run.LogLines()), Join(expected)) << c.name;
     EXPECT_EQ(run.Started(c.installs), c.installs ? run.temp_ + "inst.sh\n" : "") << c.name;
     EXPECT_EQ(test::FileExists(run.temp_ + "inst.sh"), c.installs) << c.name;
@@ -84,10 +102,14 @@ TEST(SetupProgram, ASecondRunAppendsWithItsOwnBanner) {
   test::RegistryState registry({});
   ASSERT_EQ(run.Run(), 0);
   ASSERT_EQ(run.Run(), 0);
-  std::vector<std::string> one = {"BANNER", "CSetupDlg::OnInitDialog", kStart,
+  std::vector<std::string> one = {"BANNER",
+                                  "CSetupDlg::OnInitDialog",
+                                  kStart,
                                   "CSetupDlg::InstallPackage nLocalFLVersion=<0>, nConfigFLVersion=<0>",
                                   "CSetupDlg::InstallPackage nLocalDriverVersion=<0>, nConfigDriverVersion=<0>",
-                                  kLatest, "CSetupDlg::OnFinish START", "CSetupDlg::OnFinish END",
+                                  kLatest,
+                                  "CSetupDlg::OnFinish START",
+                                  "CSetupDlg::OnFinish END",
                                   "CSetupDlg::InstallPackage END"};
   std::vector<std::string> two = one;
   two.insert(two.end(), one.begin(), one.end());
@@ -98,27 +120,47 @@ TEST(SetupProgram, ASecondRunAppendsWithItsOwnBanner) {
 // nothing outside the temporary directory and launches nothing stale.
 struct FaultCase {
   const char* name;
-  std::string file;                 // "file" in config.ini
-  bool stale_copy;                  // an older inst.sh already waits in temp
-  bool ship_installer;              // the package holds inst.sh
-  std::vector<std::string> env;     // extra environment
-  std::string expected_line;        // the line after the version lines
-  std::string expected_start;       // relative to temp; "" for none
+  std::string file;              // "file" in config.ini
+  bool stale_copy;               // an older inst.sh already waits in temp
+  bool ship_installer;           // the package holds inst.sh
+  std::vector<std::string> env;  // extra environment
+  std::string expected_line;     // the line after the version lines
+  std::string expected_start;    // relative to temp; "" for none
 };
 
 TEST(SetupProgram, FaultyInstallerNamesAndCopiesLaunchNothingWrong) {
   const std::vector<FaultCase> cases = {
-      {"empty name", "", false, true, {},
-       "CSetupDlg::InstallPackage - The installer file name <> is empty. Quit installation...", ""},
-      {"absolute name", "/bin/sh", false, true, {},
+      {"empty name",
+       "",
+       false,
+       true,
+       {},
+       "CSetupDlg::InstallPackage - The installer file name <> is empty. Quit installation...",
+       ""},
+      {"absolute name",
+       "/bin/sh",
+       false,
+       true,
+       {},
        "CSetupDlg::InstallPackage - The installer file name </bin/sh> is an absolute or UNC path. "
-       "Quit installation...", ""},
-      {"parent component", "../inst.sh", false, true, {},
+       "Quit installation...",
+       ""},
+      {"parent component",
+       "../inst.sh",
+       false,
+       true,
+       {},
        "CSetupDlg::InstallPackage - The installer file name <../inst.sh> leaves the package folder (\"..\"). "
-       "Quit installation...", ""},
-      {"drive prefix", "C:inst.sh", false, true, {},
+       "Quit installation...",
+       ""},
+      {"drive prefix",
+       "C:inst.sh",
+       false,
+       true,
+       {},
        "CSetupDlg::InstallPackage - The installer file name <C:inst.sh> carries a drive or stream. "
-       "Quit installation...", ""},
+       "Quit installation...",
+       ""},
       {"missing installer with a stale copy in temp", "inst.sh", true, false, {}, "COPY+FAIL", ""},
       {"not executable and nothing to open it", "data.txt", false, true, {"PATH=/nonexistent"}, "COPY+OPENFAIL", ""},
       {"subdirectory", "sub/inst.sh", false, true, {}, "COPY", "sub/inst.sh"},

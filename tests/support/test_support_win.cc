@@ -82,8 +82,8 @@ RegistryState::RegistryState(const std::vector<RegValue>& values) {
   for (const RegValue& v : values) {
     HKEY key;
     REGSAM view = v.view64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-    LONG r = RegCreateKeyExA(HKEY_LOCAL_MACHINE, v.key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view,
-                             nullptr, &key, nullptr);
+    LONG r = RegCreateKeyExA(HKEY_LOCAL_MACHINE, v.key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key,
+                             nullptr);
     if (r != 0) {
       ADD_FAILURE() << "cannot create key " << v.key << ": " << r;
       continue;
