@@ -16,7 +16,7 @@ std::string StringPrintf(const char* format, ...) {
   std::string out;
   if (n > 0) {
     out.resize(static_cast<size_t>(n) + 1);
-    vsnprintf(&out[0], out.size(), format, args);
+    (void)vsnprintf(&out[0], out.size(), format, args);
     out.resize(static_cast<size_t>(n));
   }
   va_end(args);

@@ -162,7 +162,7 @@ int32_t QueryRegistryValue(RegistryKey key, const char* name, uint8_t* data, uin
       *size = length;
       return kErrorMoreData;
     }
-    memcpy(data, value.data.data(), length);
+    memcpy(data, value.data.data(), length);  // NOLINT(bugprone-not-null-terminated-result): raw value bytes
     *size = length;
     return 0;
   }

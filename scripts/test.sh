@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the three presets and runs every test: the native unit and program
-# tests, the same unit tests and the end-to-end runs under Wine, and the
+# Builds every preset and runs every test: the native unit and program
+# tests (also with AddressSanitizer and UndefinedBehaviorSanitizer) and the
+# formatting and static checks, the unit tests and the end-to-end and fault
+# runs under Wine, the
 # static checks of the shipped i686 setup.exe, and a minute of fuzzing for
 # each reader. Ends with the totals.
 set -uo pipefail
@@ -10,7 +12,7 @@ bash scripts/deps.sh || exit 1
 passed=0
 failed=0
 status=0
-for preset in posix fuzz win64 win32; do
+for preset in posix asan fuzz win64 win32; do
   echo "=== $preset ==="
   if ! { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset"; } >"build-$preset.log" 2>&1; then
     tail -n 40 "build-$preset.log"
