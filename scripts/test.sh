@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# Builds every preset and runs every test: the native unit and program
-# tests (also with AddressSanitizer and UndefinedBehaviorSanitizer) and the
-# formatting and static checks, the unit tests and the end-to-end and fault
-# runs under Wine, the
-# static checks of the shipped i686 setup.exe, and a minute of fuzzing for
-# each reader. Ends with the totals.
+# Builds every preset and runs every test: the native unit and program tests
+# (also with AddressSanitizer and UndefinedBehaviorSanitizer) with the
+# formatting and static checks; a minute of fuzzing for each reader; the unit
+# tests and the end-to-end and fault runs under Wine; the static checks of the
+# shipped i686 setup.exe. Ends with the totals.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh || exit 1

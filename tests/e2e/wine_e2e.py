@@ -90,9 +90,10 @@ def main():
                 wine.reg_set(key, value, view)
             fresh()
             pkg = package("[FL]\nversion=0\n")
-            run_setup(pkg, name)
+            p = run_setup(pkg, name)
             got = log_lines(log) or []
-            check(name + ": versions read", got[3:5] == versions(fl, 0, driver, 0), got[3:5])
+            check(name + ": versions read", got[3:5] == versions(fl, 0, driver, 0),
+                  "%s; temp holds %s; setup said %r" % (got, sorted(os.listdir(temp)), p.error_text[-500:]))
 
         # 5. No config.ini at all.
         wine.reg_clear()

@@ -188,7 +188,7 @@ class Session:
         began = time.monotonic()
         try:
             p = self.start_setup(pkg, exe, extra_env)
-            p.communicate(timeout=120)
+            _, p.error_text = p.communicate(timeout=120)
             elapsed = time.monotonic() - began
         finally:
             time.sleep(0.2)
