@@ -152,6 +152,9 @@ def main(path, machine):
         m = manifest.decode("utf-8")
         check("manifest asks for asInvoker", 'level="asInvoker"' in m)
         check("manifest lists Vista to 11", all(g in m for g in SUPPORTED_OS))
+        if ver is not None:
+            check("manifest version is the file version", 'version="%d.%d.%d.%d"' % (
+                fvms >> 16, fvms & 0xFFFF, fvls >> 16, fvls & 0xFFFF) in m)
 
     passed = sum(results)
     print("%d passed, %d failed" % (passed, len(results) - passed))

@@ -1,0 +1,44 @@
+#!/usr/bin/env python3
+"""The packager's zip: made by CPack from the build tree, it holds one folder
+with setup.exe (the very file the build made), config.ini and the guides.
+Usage: package_check.py BUILD_DIR VERSION. Prints 'N passed, N failed'."""
+import os
+import subprocess
+import sys
+import tempfile
+import zipfile
+
+
+def main(build, version):
+    results = []
+
+    def check(name, ok, detail=""):
+        results.append(bool(ok))
+        print(("PASS " if ok else "FAIL ") + name + ("" if ok else ": " + str(detail)))
+
+    out = tempfile.mkdtemp(prefix="pathwarden-package-")
+    p = subprocess.run(["cpack", "-G", "ZIP", "-B", out, "--config", os.path.join(build, "CPackConfig.cmake")],
+                       capture_output=True, text=True)
+    check("cpack succeeds", p.returncode == 0, p.stdout + p.stderr)
+    path = os.path.join(out, "pathwarden-setup-%s.zip" % version)
+    check("zip named after the version", os.path.exists(path), os.listdir(out))
+    if os.path.exists(path):
+        z = zipfile.ZipFile(path)
+        top = "pathwarden-setup-%s/" % version
+        names = sorted(z.namelist())
+        want = sorted(top + n for n in ("setup.exe", "config.ini", "README.txt", "guide.md"))
+        check("one folder with setup.exe, config.ini and the guides", names == want, names)
+        if top + "setup.exe" in names:
+            check("setup.exe is the built file", z.read(top + "setup.exe") ==
+                  open(os.path.join(build, "setup.exe"), "rb").read())
+        if top + "config.ini" in names:
+            ini = z.read(top + "config.ini").decode()
+            check("config.ini template has the three keys",
+                  all(k in ini for k in ("[FL]", "[driver]", "\nversion=", "\nfile=")), ini)
+    passed = sum(results)
+    print("%d passed, %d failed" % (passed, len(results) - passed))
+    return 0 if passed == len(results) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1], sys.argv[2]))
