@@ -24,13 +24,6 @@ RegValue Typed(bool view64, const std::string& key, uint32_t type, const std::st
   return RegValue{view64, key, "Version", type, data};
 }
 
-// The joined-digit number of a long run of '1's, computed independently.
-int32_t Ones(size_t count) {
-  uint32_t v = 0;
-  for (size_t i = 0; i < count; ++i) v = v * 10 + 1;
-  return static_cast<int32_t>(v);
-}
-
 struct Case {
   const char* name;
   std::vector<RegValue> values;
@@ -79,7 +72,7 @@ TEST(Probes, ReadTheRecordsInTheirViews) {
       {"multi-string", {Typed(k32, kFerrolink, test::kRegMultiSz, "AP1.2" + z + "AP9" + z + z)}, 12, 0},
       {"expandable string", {Typed(k32, kFerrolink, test::kRegExpandSz, "AP7.7" + z)}, 77, 0},
       {"empty driver value counts as 0.0.0", {Version(k64, kInstallation, ""), Version(k32, kMsm, "")}, 0, 0},
-      {"64 KB client value", {Version(k32, kFerrolink, "AP" + std::string(65536, '1'))}, Ones(65536), 0},
+      {"64 KB client value", {Version(k32, kFerrolink, "AP" + std::string(65536, '1'))}, test::JoinedOnes(65536), 0},
       {"negative client", {Version(k32, kFerrolink, "AP-1.0")}, -10, 0},
   };
   for (const Case& c : cases) {

@@ -18,15 +18,6 @@ struct Case {
   std::string expected;
 };
 
-std::string Utf16Le(const std::string& ascii, bool bom) {
-  std::string out = bom ? "\xFF\xFE" : "";
-  for (char c : ascii) {
-    out += c;
-    out += '\0';
-  }
-  return out;
-}
-
 TEST(ProfileString, FollowsTheWindowsReader) {
   const std::string sample =
       "; comment\n[FL]\n  Version  =  1.2.3  \n;file=x\nfile=\"quoted value\"\n[driver]\n"
@@ -43,8 +34,8 @@ TEST(ProfileString, FollowsTheWindowsReader) {
       {"missing section", sample, "none", "version", ""},
       {"missing key", sample, "FL", "none", ""},
       {"UTF-8 byte-order mark", "\xEF\xBB\xBF[FL]\r\nversion=1.0\r\n", "FL", "version", "1.0"},
-      {"UTF-16LE with byte-order mark", Utf16Le("[FL]\r\nversion=2.0\r\n", true), "FL", "version", "2.0"},
-      {"UTF-16LE without byte-order mark", Utf16Le("[FL]\r\nversion=3.0\r\n", false), "FL", "version", ""},
+      {"UTF-16LE with byte-order mark", test::Utf16Le("[FL]\r\nversion=2.0\r\n", true), "FL", "version", "2.0"},
+      {"UTF-16LE without byte-order mark", test::Utf16Le("[FL]\r\nversion=3.0\r\n", false), "FL", "version", ""},
       {"CR line ends", "[FL]\rversion=4.0\rfile=x\r", "FL", "file", "x"},
       {"header without closing bracket", "[FL\nversion=5.0\n", "FL", "version", ""},
       {"header to the last bracket", "[FL]]\nversion=6\n", "FL]", "version", "6"},

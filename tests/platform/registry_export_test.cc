@@ -3,20 +3,12 @@
 #include <vector>
 
 #include "platform/registry_export.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
 using platform::FindRegistryKey;
 using platform::RegistryValue;
-
-std::string Utf16Le(const std::string& ascii) {
-  std::string out = "\xFF\xFE";
-  for (char c : ascii) {
-    out += c;
-    out += '\0';
-  }
-  return out;
-}
 
 const char kV5[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 const std::string z(1, '\0');
@@ -42,10 +34,10 @@ TEST(RegistryExport, ReadsKeysAndValuesAsTheAnsiCallGivesThem) {
       {"quoted string", std::string(kV5) + k + "\"Version\"=\"1.2.3\"\r\n", "SOFTWARE\\V\\K", true, "1.2.3" + z},
       {"escapes in strings", std::string(kV5) + k + "\"Version\"=\"a\\\\b\\\"c\"\r\n", "SOFTWARE\\V\\K", true,
        "a\\b\"c" + z},
-      {"UTF-16 file", Utf16Le(std::string(kV5) + k + "\"Version\"=\"AP1.0\"\r\n"), "SOFTWARE\\V\\K", true, "AP1.0" + z},
+      {"UTF-16 file", test::Utf16Le(std::string(kV5) + k + "\"Version\"=\"AP1.0\"\r\n", true), "SOFTWARE\\V\\K", true,
+       "AP1.0" + z},
       {"UTF-16 non-ASCII string to UTF-8",
-       "\xFF\xFE" + Utf16Le(std::string(kV5) + k + "\"Version\"=\"").substr(2) +
-           std::string("\xE9\x00\"\x00\r\x00\n\x00", 8),
+       test::Utf16Le(std::string(kV5) + k + "\"Version\"=\"", true) + std::string("\xE9\x00\"\x00\r\x00\n\x00", 8),
        "SOFTWARE\\V\\K", true, "\xC3\xA9" + z},
       {"key names ignore case", std::string(kV5) + "[hkey_local_machine\\software\\v\\k]\r\n\"VERSION\"=\"9\"\r\n",
        "SOFTWARE\\V\\K", true, "9" + z},

@@ -33,22 +33,6 @@ std::string DriverLine(int local, int config) {
          std::to_string(config) + ">";
 }
 
-// The joined-digit number of `count` ones, computed independently.
-int32_t Ones(size_t count) {
-  uint32_t v = 0;
-  for (size_t i = 0; i < count; ++i) v = v * 10 + 1;
-  return static_cast<int32_t>(v);
-}
-
-std::string Utf16(const std::string& ascii) {
-  std::string out = "\xFF\xFE";
-  for (char c : ascii) {
-    out += c;
-    out += '\0';
-  }
-  return out;
-}
-
 // The parts of a run every fault case checks.
 void ExpectSoundRun(SetupRun& run, const std::vector<std::string>& lines, const std::string& name) {
   ASSERT_GE(lines.size(), 9u) << name << "\n" << Join(lines);
@@ -75,13 +59,14 @@ TEST(SetupFaults, ConfigurationFiles) {
   const std::vector<ConfigCase> cases = {
       {"empty file", "", 0, 0},
       {"binary garbage", garbage, 0, 0},
-      {"UTF-16 file", Utf16("[FL]\r\nversion=1.2.4\r\nfile=inst.sh\r\n[driver]\r\nversion=2.0.1\r\n"), 124, 201},
+      {"UTF-16 file", test::Utf16Le("[FL]\r\nversion=1.2.4\r\nfile=inst.sh\r\n[driver]\r\nversion=2.0.1\r\n", true),
+       124, 201},
       {"10 MB with the keys at its end", std::string(10 << 20, ';').replace(0, 6, "[x]\n;;") + "\n" + keys, 124, 201},
       {"lines of 100000 characters",
        "[FL]\nx=" + std::string(100000, 'x') + "\n" + std::string(100000, ' ') + "\n" + keys.substr(5), 124, 201},
-      {"version of 259 characters", "[FL]\nversion=" + std::string(259, '1') + "\n", Ones(259), 0},
-      {"version of 260 characters", "[FL]\nversion=" + std::string(260, '1') + "\n", Ones(259), 0},
-      {"version of 300 characters", "[FL]\nversion=" + std::string(300, '1') + "\n", Ones(259), 0},
+      {"version of 259 characters", "[FL]\nversion=" + std::string(259, '1') + "\n", test::JoinedOnes(259), 0},
+      {"version of 260 characters", "[FL]\nversion=" + std::string(260, '1') + "\n", test::JoinedOnes(259), 0},
+      {"version of 300 characters", "[FL]\nversion=" + std::string(300, '1') + "\n", test::JoinedOnes(259), 0},
       {"duplicate sections and keys", "[FL]\nversion=1.0\nversion=9.9\n[driver]\nversion=2\n[FL]\nversion=8.8\n", 10,
        2},
       {"joined digits at 2^31", "[FL]\nversion=2.147.483.648\n", INT32_MIN, 0},
@@ -149,7 +134,7 @@ TEST(SetupFaults, RegistryValues) {
       {"binary without a terminating zero", {typed(k32, kMsm, test::kRegBinary, "3.1")}, 0, 31},
       {"multi-string", {typed(k32, kFerrolink, test::kRegMultiSz, "AP1.5" + z + "AP9" + z + z)}, 15, 0},
       {"expandable string", {typed(k64, kInstallation, test::kRegExpandSz, "4.0" + z)}, 0, 40},
-      {"64 KB", {Version(k32, kFerrolink, "AP" + std::string(65536, '1'))}, Ones(65536), 0},
+      {"64 KB", {Version(k32, kFerrolink, "AP" + std::string(65536, '1'))}, test::JoinedOnes(65536), 0},
       {"client keys in the wrong views only",
        {Version(k64, kFerrolink, "AP5"), Version(k32, kPathwarden, "AP5")},
        0,

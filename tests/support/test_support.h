@@ -17,6 +17,13 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 bool FileExists(const std::string& path);
 
+// `ascii` widened to UTF-16LE, with a byte-order mark in front if `bom`.
+std::string Utf16Le(const std::string& ascii, bool bom);
+
+// The version number of `count` ones joined (1...1), computed independently
+// of the code under test: 32-bit wrap-around included.
+int32_t JoinedOnes(size_t count);
+
 // The line end the log's text mode writes.
 const char* LineEnd();
 

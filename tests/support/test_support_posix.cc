@@ -55,9 +55,8 @@ RegValue EmptyKey(bool view64, const std::string& key) { return RegValue{view64,
 
 namespace {
 
-// A version 5 export holds string data as UTF-16LE; our test texts are ASCII
-// or already the 8-bit form we want back, so widen byte by byte for ASCII and
-// leave anything else to the quoted form.
+// "xx,xx,..." of the bytes, as a registry export writes hex data. (String
+// data is widened to UTF-16LE first: the test texts are ASCII.)
 std::string HexList(const std::string& bytes) {
   std::string out;
   char buf[4];
@@ -65,15 +64,6 @@ std::string HexList(const std::string& bytes) {
     snprintf(buf, sizeof buf, "%02x", static_cast<unsigned char>(bytes[i]));
     if (i) out += ',';
     out += buf;
-  }
-  return out;
-}
-
-std::string Utf16(const std::string& ascii) {
-  std::string out;
-  for (char c : ascii) {
-    out += c;
-    out += '\0';
   }
   return out;
 }
@@ -99,12 +89,12 @@ RegistryState::RegistryState(const std::vector<RegValue>& values) {
       bool string_type = v.type == kRegSz || v.type == kRegExpandSz || v.type == kRegMultiSz;
       char prefix[16];
       snprintf(prefix, sizeof prefix, v.type == kRegBinary ? "hex:" : "hex(%x):", v.type);
-      text += prefix + HexList(string_type ? Utf16(v.data) : v.data);
+      text += prefix + HexList(string_type ? Utf16Le(v.data, false) : v.data);
     }
     text += "\r\n\r\n";
   }
   file_ = NewTempDir() + "registry.reg";
-  std::string bytes = "\xFF\xFE" + Utf16(text);
+  std::string bytes = Utf16Le(text, true);
   WriteBytes(file_, bytes);
   SetEnv("VELSETUP_REGISTRY", file_.c_str());
 }
