@@ -122,9 +122,7 @@ def main():
         wine.reg_clear()
         session.close()
 
-    passed = sum(results)
-    print("%d passed, %d failed" % (passed, len(results) - passed))
-    return 0 if passed == len(results) and results else 1
+    return summary()
 
 
 if __name__ == "__main__":

@@ -29,6 +29,13 @@ def check(name, ok, detail=""):
     sys.stdout.flush()
 
 
+def summary():
+    """Prints the closing count; the exit code: 0 only if every check passed."""
+    passed = sum(results)
+    print("%d passed, %d failed" % (passed, len(results) - passed))
+    return 0 if passed == len(results) and results else 1
+
+
 def versions(local_fl, config_fl, local_driver, config_driver):
     return ["CSetupDlg::InstallPackage nLocalFLVersion=<%d>, nConfigFLVersion=<%d>" % (local_fl, config_fl),
             "CSetupDlg::InstallPackage nLocalDriverVersion=<%d>, nConfigDriverVersion=<%d>"
