@@ -36,8 +36,6 @@ CWinApp::~CWinApp() {
   if (g_app == this) g_app = nullptr;
 }
 
-CWinApp* AfxGetApp() { return g_app; }
-
 int RunApplication() {
   RestrictDllLoading();
   if (g_app) g_app->InitInstance();

@@ -75,9 +75,6 @@ class CWinApp {
   CWnd* m_pMainWnd = nullptr;
 };
 
-// The one application object, or null.
-CWinApp* AfxGetApp();
-
 // The whole program after the entry: confines DLL loading to the system
 // directory, runs the application's InitInstance, and returns the exit code.
 int RunApplication();
