@@ -20,10 +20,6 @@ const std::string kMsm = "SOFTWARE\\Veltrano\\Veltrano Driver MSM";
 const std::string kFerrolink = "SOFTWARE\\Veltrano\\Ferrolink";
 const std::string kPathwarden = "SOFTWARE\\Veltrano\\Pathwarden";
 
-RegValue Typed(bool view64, const std::string& key, uint32_t type, const std::string& data) {
-  return RegValue{view64, key, "Version", type, data};
-}
-
 struct Case {
   const char* name;
   std::vector<RegValue> values;
@@ -65,12 +61,12 @@ TEST(Probes, ReadTheRecordsInTheirViews) {
       {"installation key in the 32-bit view only", {Version(k32, kInstallation, "5.0")}, 0, 0},
       {"MSM key in the 64-bit view only", {Version(k64, kMsm, "5.0")}, 0, 0},
       // Values of other types give their bytes up to the first zero.
-      {"DWORD value", {Typed(k32, kFerrolink, test::kRegDword, "AP5" + z)}, 5, 0},
-      {"DWORD driver value", {Typed(k32, kMsm, test::kRegDword, std::string("1.2\0", 4))}, 0, 12},
-      {"binary without a terminating zero", {Typed(k32, kFerrolink, test::kRegBinary, "AP1.2")}, 12, 0},
-      {"binary with an inner zero", {Typed(k32, kFerrolink, test::kRegBinary, "AP3" + z + "99")}, 3, 0},
-      {"multi-string", {Typed(k32, kFerrolink, test::kRegMultiSz, "AP1.2" + z + "AP9" + z + z)}, 12, 0},
-      {"expandable string", {Typed(k32, kFerrolink, test::kRegExpandSz, "AP7.7" + z)}, 77, 0},
+      {"DWORD value", {test::TypedVersion(k32, kFerrolink, test::kRegDword, "AP5" + z)}, 5, 0},
+      {"DWORD driver value", {test::TypedVersion(k32, kMsm, test::kRegDword, std::string("1.2\0", 4))}, 0, 12},
+      {"binary without a terminating zero", {test::TypedVersion(k32, kFerrolink, test::kRegBinary, "AP1.2")}, 12, 0},
+      {"binary with an inner zero", {test::TypedVersion(k32, kFerrolink, test::kRegBinary, "AP3" + z + "99")}, 3, 0},
+      {"multi-string", {test::TypedVersion(k32, kFerrolink, test::kRegMultiSz, "AP1.2" + z + "AP9" + z + z)}, 12, 0},
+      {"expandable string", {test::TypedVersion(k32, kFerrolink, test::kRegExpandSz, "AP7.7" + z)}, 77, 0},
       {"empty driver value counts as 0.0.0", {Version(k64, kInstallation, ""), Version(k32, kMsm, "")}, 0, 0},
       {"64 KB client value", {Version(k32, kFerrolink, "AP" + std::string(65536, '1'))}, test::JoinedOnes(65536), 0},
       {"negative client", {Version(k32, kFerrolink, "AP-1.0")}, -10, 0},

@@ -124,16 +124,13 @@ TEST(SetupFaults, RegistryValues) {
   const std::string kMsm = "SOFTWARE\\Veltrano\\Veltrano Driver MSM";
   const std::string kPathwarden = "SOFTWARE\\Veltrano\\Pathwarden";
   const std::string z(1, '\0');
-  auto typed = [](bool view64, const std::string& key, uint32_t type, const std::string& data) {
-    return RegValue{view64, key, "Version", type, data};
-  };
   const std::vector<RegistryCase> cases = {
       {"absent", {test::EmptyKey(k32, kFerrolink), test::EmptyKey(k64, kInstallation)}, 0, 0},
       {"empty", {Version(k32, kFerrolink, ""), Version(k64, kInstallation, "")}, 0, 0},
-      {"DWORD", {typed(k32, kFerrolink, test::kRegDword, "AP7" + z)}, 7, 0},
-      {"binary without a terminating zero", {typed(k32, kMsm, test::kRegBinary, "3.1")}, 0, 31},
-      {"multi-string", {typed(k32, kFerrolink, test::kRegMultiSz, "AP1.5" + z + "AP9" + z + z)}, 15, 0},
-      {"expandable string", {typed(k64, kInstallation, test::kRegExpandSz, "4.0" + z)}, 0, 40},
+      {"DWORD", {test::TypedVersion(k32, kFerrolink, test::kRegDword, "AP7" + z)}, 7, 0},
+      {"binary without a terminating zero", {test::TypedVersion(k32, kMsm, test::kRegBinary, "3.1")}, 0, 31},
+      {"multi-string", {test::TypedVersion(k32, kFerrolink, test::kRegMultiSz, "AP1.5" + z + "AP9" + z + z)}, 15, 0},
+      {"expandable string", {test::TypedVersion(k64, kInstallation, test::kRegExpandSz, "4.0" + z)}, 0, 40},
       {"64 KB", {Version(k32, kFerrolink, "AP" + std::string(65536, '1'))}, test::JoinedOnes(65536), 0},
       {"client keys in the wrong views only",
        {Version(k64, kFerrolink, "AP5"), Version(k32, kPathwarden, "AP5")},

@@ -17,4 +17,14 @@ int32_t JoinedOnes(size_t count) {
   return static_cast<int32_t>(v);
 }
 
+RegValue Version(bool view64, const std::string& key, const std::string& text) {
+  return TypedVersion(view64, key, kRegSz, text + std::string(1, '\0'));
+}
+
+RegValue TypedVersion(bool view64, const std::string& key, uint32_t type, const std::string& data) {
+  return RegValue{view64, key, "Version", type, data};
+}
+
+RegValue EmptyKey(bool view64, const std::string& key) { return RegValue{view64, key, "", 0, ""}; }
+
 }  // namespace test

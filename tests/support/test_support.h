@@ -48,6 +48,8 @@ struct RegValue {
 
 // A string value "Version" = text in one view.
 RegValue Version(bool view64, const std::string& key, const std::string& text);
+// A "Version" value of any type with the given bytes.
+RegValue TypedVersion(bool view64, const std::string& key, uint32_t type, const std::string& data);
 // A key with no values at all.
 RegValue EmptyKey(bool view64, const std::string& key);
 

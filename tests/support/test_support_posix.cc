@@ -47,12 +47,6 @@ void SetEnv(const char* name, const char* value) {
   }
 }
 
-RegValue Version(bool view64, const std::string& key, const std::string& text) {
-  return RegValue{view64, key, "Version", kRegSz, text + std::string(1, '\0')};
-}
-
-RegValue EmptyKey(bool view64, const std::string& key) { return RegValue{view64, key, "", 0, ""}; }
-
 namespace {
 
 // "xx,xx,..." of the bytes, as a registry export writes hex data. (String

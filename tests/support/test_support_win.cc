@@ -57,12 +57,6 @@ void SetEnv(const char* name, const char* value) {
   _putenv(assignment.c_str());
 }
 
-RegValue Version(bool view64, const std::string& key, const std::string& text) {
-  return RegValue{view64, key, "Version", kRegSz, text + std::string(1, '\0')};
-}
-
-RegValue EmptyKey(bool view64, const std::string& key) { return RegValue{view64, key, "", 0, ""}; }
-
 namespace {
 
 void DeleteVendorTree() {
