@@ -1,9 +1,10 @@
 // The boundary between the install logic and the operating system.
 //
 // Every call the logic makes to the system goes through this header. The
-// Windows build (platform_win.cc) makes the real Win32 calls; the POSIX build
-// (platform_posix.cc) stands in for them so that the whole program builds,
-// runs and can replay a customer's decision on Linux.
+// Windows build (*_win.cc) makes the real Win32 calls; the POSIX build
+// (*_posix.cc) stands in for them so that the whole program builds, runs and
+// can replay a customer's decision on Linux. Each side is split by concern:
+// files, registry, processes, and the rest of the system.
 //
 // Texts are zero-terminated 8-bit strings in the system's ANSI code page (on
 // POSIX: the bytes of the file system, normally UTF-8). Buffer sizes are in

@@ -11,8 +11,8 @@ if ! clang-format --dry-run -Werror $(git ls-files '*.cc' '*.h' '*.c' 2>/dev/nul
 else
   echo "PASS formatting"
 fi
-sources=(logic/*.cc platform/ini_file.cc platform/message_window_posix.cc platform/platform_posix.cc
-         platform/registry_export.cc platform/text_encoding.cc shell/main_posix.cc)
+sources=(logic/*.cc platform/*_posix.cc platform/ini_file.cc platform/registry_export.cc platform/text_encoding.cc
+         shell/main_posix.cc)
 if ! clang-tidy -p "$build" --quiet "${sources[@]}" 2>&1 | grep -E '(warning|error):' ; then
   echo "PASS clang-tidy"
 else

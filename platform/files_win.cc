@@ -1,84 +1,13 @@
-// The Windows side of the boundary: the real Win32 calls.
+// Windows side of the boundary: the log append, the copy renamed into place,
+// directories and file identity.
 #include <windows.h>
-#include <objbase.h>
-#include <shellapi.h>
 #include <sddl.h>
-#include <ntsecapi.h>
 
 #include <string>
 
 #include "platform/platform.h"
 
 namespace platform {
-
-const char kPathSeparator = '\\';
-
-uint32_t GetTempDirectory(uint32_t size, char* buffer) { return GetTempPathA(size, buffer); }
-
-uint32_t GetExecutablePath(char* buffer, uint32_t size) { return GetModuleFileNameA(nullptr, buffer, size); }
-
-bool IsLeadByte(uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }
-
-uint16_t UpperDoubleByte(uint16_t unit) {
-  char text[3] = {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF), 0};
-  CharUpperBuffA(text, 2);
-  return static_cast<uint16_t>(static_cast<uint8_t>(text[0]) << 8 | static_cast<uint8_t>(text[1]));
-}
-
-uint32_t ReadProfileString(const char* section, const char* key, const char* default_value, char* buffer, uint32_t size,
-                           const char* path) {
-  return GetPrivateProfileStringA(section, key, default_value, buffer, size, path);
-}
-
-namespace {
-
-// The logic asks for the views that a 32-bit process sees: no view flag means
-// the 32-bit view, KEY_WOW64_64KEY the native one. A 64-bit build reaches the
-// same views only when the 32-bit view is named explicitly, so this is the
-// one place where a mask that names no view gets KEY_WOW64_32KEY.
-REGSAM EffectiveAccess(uint32_t access) {
-#ifdef _WIN64
-  if ((access & (KEY_WOW64_32KEY | KEY_WOW64_64KEY)) == 0) access |= KEY_WOW64_32KEY;
-#endif
-  return access;
-}
-
-}  // namespace
-
-int32_t OpenRegistryKey(const char* sub_key, uint32_t access, RegistryKey* key) {
-  HKEY opened = nullptr;
-  LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, sub_key, 0, EffectiveAccess(access), &opened);
-  if (result == ERROR_SUCCESS) *key = reinterpret_cast<RegistryKey>(opened);
-  return result;
-}
-
-int32_t QueryRegistryValue(RegistryKey key, const char* name, uint8_t* data, uint32_t* size) {
-  DWORD length = *size;
-  LONG result = RegQueryValueExA(reinterpret_cast<HKEY>(key), name, nullptr, nullptr, data, &length);
-  *size = length;
-  return result;
-}
-
-void CloseRegistryKey(RegistryKey key) { RegCloseKey(reinterpret_cast<HKEY>(key)); }
-
-void* GetLoadedModule(const char* module_name) { return reinterpret_cast<void*>(GetModuleHandleA(module_name)); }
-
-void* GetModuleEntryPoint(void* module, const char* name) {
-  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
-}
-
-uint32_t CallGetSystemWow64Directory(void* entry_point, uint16_t* buffer, uint32_t size) {
-  using Fn = UINT(WINAPI*)(LPWSTR, UINT);
-  auto fn = reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(entry_point));
-  return fn(reinterpret_cast<LPWSTR>(buffer), size);
-}
-
-uint32_t GetLastSystemError() { return GetLastError(); }
-
-bool ToLocalTime(int64_t t, struct tm* out) {
-  __time64_t value = t;
-  return _localtime64_s(out, &value) == 0;
-}
 
 namespace {
 
@@ -192,26 +121,6 @@ bool CreatePrivateDirectory(const char* path) {
   return created != FALSE;
 }
 
-bool IsElevated() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-  bool elevated = false;
-  TOKEN_ELEVATION elevation = {};
-  DWORD size = 0;
-  if (GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size)) {
-    elevated = elevation.TokenIsElevated != 0;
-  }
-  // The system account counts too, whatever the elevation query says.
-  BYTE user_buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-  if (!elevated && GetTokenInformation(token, TokenUser, user_buffer, sizeof user_buffer, &size)) {
-    elevated = IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(user_buffer)->User.Sid, WinLocalSystemSid) != FALSE;
-  }
-  CloseHandle(token);
-  return elevated;
-}
-
-bool RandomBytes(uint8_t* buffer, size_t size) { return RtlGenRandom(buffer, static_cast<ULONG>(size)) != FALSE; }
-
 namespace {
 
 bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
@@ -230,60 +139,6 @@ bool IsSameFile(const char* a, const char* b) {
   BY_HANDLE_FILE_INFORMATION ib;
   return FileIdentity(a, &ia) && FileIdentity(b, &ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
          ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
-}
-
-intptr_t ShellOpen(const char* path) {
-  // The shell may hand the verb to COM components; they need an apartment.
-  HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  HINSTANCE result = ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
-  if (SUCCEEDED(hr)) CoUninitialize();
-  return reinterpret_cast<intptr_t>(result);
-}
-
-namespace {
-
-struct ThreadStart {
-  uint32_t (*procedure)(void*);
-  void* parameter;
-};
-
-DWORD WINAPI ThreadMain(LPVOID raw) {
-  ThreadStart start = *static_cast<ThreadStart*>(raw);
-  delete static_cast<ThreadStart*>(raw);
-  return start.procedure(start.parameter);
-}
-
-}  // namespace
-
-bool ScopedThread::Start(uint32_t (*procedure)(void*), void* parameter) {
-  if (running_) return false;
-  auto* start = new ThreadStart{procedure, parameter};
-  HANDLE thread = CreateThread(nullptr, 0, ThreadMain, start, 0, nullptr);
-  if (!thread) {
-    delete start;
-    return false;
-  }
-  handle_ = reinterpret_cast<uintptr_t>(thread);
-  running_ = true;
-  return true;
-}
-
-void ScopedThread::Join() {
-  if (!running_) return;
-  HANDLE thread = reinterpret_cast<HANDLE>(handle_);
-  // Keep handling sent messages: the worker may be blocked sending to a
-  // window of this thread.
-  while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
-    MSG msg;
-    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
-  }
-  CloseHandle(thread);
-  running_ = false;
-  handle_ = 0;
-}
-
-intptr_t SendMessageSync(Window window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
-  return SendMessageA(reinterpret_cast<HWND>(window), message, wparam, lparam);
 }
 
 }  // namespace platform

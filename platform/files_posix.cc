@@ -1,0 +1,140 @@
+// POSIX stand-in for the file operations: the log append, the copy renamed
+// into place, directories and file identity.
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix_internal.h"
+
+namespace platform {
+
+using internal::kErrorSharingViolation;
+using internal::SetError;
+
+bool AppendTextToFile(const char* path, const char* text, size_t length) {
+  // O_APPEND makes each write land at the end as one piece, whoever else
+  // appends at the same time.
+  int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return SetError(static_cast<uint32_t>(errno));
+  while (length > 0) {
+    ssize_t n = write(fd, text, length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    text += n;
+    length -= static_cast<size_t>(n);
+  }
+  close(fd);
+  return true;
+}
+
+bool DeleteFileAt(const char* path) {
+  if (unlink(path) != 0) return SetError(static_cast<uint32_t>(errno));
+  return true;
+}
+
+namespace {
+
+// Copies the open `in` (of `size` bytes) into the open `out`: in the kernel,
+// cloning where the file system can; sendfile where copy_file_range cannot.
+bool CopyContents(int in, int out, off_t size, uint32_t* error) {
+  off_t remaining = size;
+  bool use_sendfile = false;
+  while (remaining > 0) {
+    ssize_t n = use_sendfile ? sendfile(out, in, nullptr, static_cast<size_t>(remaining))
+                             : copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(remaining), 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && !use_sendfile && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+      use_sendfile = true;
+      continue;
+    }
+    if (n <= 0) {
+      *error = n < 0 ? static_cast<uint32_t>(errno) : EIO;
+      return false;
+    }
+    remaining -= n;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CopyFileTo(const char* source, const char* target) {
+  int in = open(source, O_RDONLY | O_CLOEXEC);
+  if (in < 0) return SetError(static_cast<uint32_t>(errno));
+  struct stat in_st;
+  if (fstat(in, &in_st) != 0 || !S_ISREG(in_st.st_mode)) {
+    uint32_t error = S_ISDIR(in_st.st_mode) ? EISDIR : static_cast<uint32_t>(errno);
+    close(in);
+    return SetError(error);
+  }
+  struct stat target_st;
+  if (stat(target, &target_st) == 0 && target_st.st_dev == in_st.st_dev && target_st.st_ino == in_st.st_ino) {
+    close(in);
+    return SetError(kErrorSharingViolation);  // as CopyFileA fails on itself
+  }
+  std::string temp = std::string(target) + ".XXXXXX";
+  int out = mkostemp(&temp[0], O_CLOEXEC);
+  if (out < 0) {
+    uint32_t error = static_cast<uint32_t>(errno);
+    close(in);
+    return SetError(error);
+  }
+  uint32_t error = 0;
+  bool ok = CopyContents(in, out, in_st.st_size, &error);
+  if (ok && fchmod(out, in_st.st_mode & 07777) != 0) {
+    ok = false;
+    error = static_cast<uint32_t>(errno);
+  }
+  if (close(out) != 0 && ok) {
+    ok = false;
+    error = static_cast<uint32_t>(errno);
+  }
+  close(in);
+  if (ok && rename(temp.c_str(), target) != 0) {
+    ok = false;
+    error = static_cast<uint32_t>(errno);
+  }
+  if (!ok) {
+    unlink(temp.c_str());
+    return SetError(error);
+  }
+  return true;
+}
+
+bool SetNormalAttributes(const char* path) {
+  // FILE_ATTRIBUTE_NORMAL clears read-only: give the owner write access.
+  struct stat st;
+  if (stat(path, &st) != 0 || chmod(path, (st.st_mode & 07777) | S_IWUSR) != 0) {
+    return SetError(static_cast<uint32_t>(errno));
+  }
+  return true;
+}
+
+bool CreateDirectoryAt(const char* path) {
+  if (mkdir(path, 0777) == 0) return true;
+  uint32_t error = static_cast<uint32_t>(errno);
+  struct stat st;
+  if (error == EEXIST && stat(path, &st) == 0 && S_ISDIR(st.st_mode)) return true;
+  return SetError(error);
+}
+
+bool CreatePrivateDirectory(const char* path) {
+  if (mkdir(path, 0700) != 0) return SetError(static_cast<uint32_t>(errno));
+  // Readable by all, writable by the owner (root when elevated) only.
+  if (chmod(path, 0755) != 0) return SetError(static_cast<uint32_t>(errno));
+  return true;
+}
+
+bool IsSameFile(const char* a, const char* b) {
+  struct stat sa;
+  struct stat sb;
+  return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+}  // namespace platform

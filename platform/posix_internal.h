@@ -1,0 +1,29 @@
+// Helpers shared by the POSIX stand-in's files; not part of the boundary.
+#ifndef PATHWARDEN_PLATFORM_POSIX_INTERNAL_H_
+#define PATHWARDEN_PLATFORM_POSIX_INTERNAL_H_
+
+#include <stdint.h>
+
+#include <string>
+
+namespace platform {
+namespace internal {
+
+// The stand-in's Windows error codes where Windows' own are expected.
+constexpr int32_t kErrorFileNotFound = 2;
+constexpr int32_t kErrorMoreData = 234;
+constexpr uint32_t kErrorSharingViolation = 32;
+
+// The calling thread's last error (GetLastSystemError reads it).
+extern thread_local uint32_t t_last_error;
+
+// Sets the last error and returns false.
+bool SetError(uint32_t error);
+
+// Reads a whole regular file; false if it cannot be opened or read.
+bool ReadWholeFile(const char* path, std::string* out);
+
+}  // namespace internal
+}  // namespace platform
+
+#endif  // PATHWARDEN_PLATFORM_POSIX_INTERNAL_H_

@@ -1,0 +1,109 @@
+// POSIX stand-in for the registry: a regedit export named by
+// VELSETUP_REGISTRY, with the views of 64-bit Windows unless VELSETUP_WOW64=0.
+#include <stdlib.h>
+#include <string.h>
+#include <strings.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/posix_internal.h"
+#include "platform/registry_export.h"
+
+namespace platform {
+
+using internal::kErrorFileNotFound;
+using internal::kErrorMoreData;
+using internal::ReadWholeFile;
+
+namespace {
+
+bool NoCaseEquals(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
+
+bool SimulatesWow64() {
+  const char* v = getenv("VELSETUP_WOW64");
+  return !(v && strcmp(v, "0") == 0);
+}
+
+// Where the view selected by `access` keeps `sub_key` in an export: on 64-bit
+// Windows a 32-bit program's view of SOFTWARE\X lies at SOFTWARE\WOW6432Node\X.
+std::string ViewPath(const char* sub_key, uint32_t access) {
+  std::string path(sub_key);
+  if (!SimulatesWow64() || (access & kKeyWow64_64Key)) return path;
+  const char kSoftware[] = "SOFTWARE";
+  const size_t n = sizeof kSoftware - 1;
+  if (path.size() >= n && strncasecmp(path.c_str(), kSoftware, n) == 0 && (path.size() == n || path[n] == '\\')) {
+    std::string rest = path.substr(n);
+    if (strncasecmp(rest.c_str(), "\\WOW6432Node", 12) != 0) path = "SOFTWARE\\WOW6432Node" + rest;
+  }
+  return path;
+}
+
+}  // namespace
+
+struct RegistryKeyImpl {
+  std::vector<RegistryValue> values;
+};
+
+int32_t OpenRegistryKey(const char* sub_key, uint32_t access, RegistryKey* key) {
+  const char* file = getenv("VELSETUP_REGISTRY");
+  std::string bytes;
+  if (!file || !ReadWholeFile(file, &bytes)) return kErrorFileNotFound;
+  auto* opened = new RegistryKeyImpl;
+  if (!FindRegistryKey(bytes, ViewPath(sub_key, access), &opened->values)) {
+    delete opened;
+    return kErrorFileNotFound;
+  }
+  *key = opened;
+  return 0;
+}
+
+int32_t QueryRegistryValue(RegistryKey key, const char* name, uint8_t* data, uint32_t* size) {
+  for (const RegistryValue& value : key->values) {
+    if (!NoCaseEquals(value.name.c_str(), name)) continue;
+    uint32_t length = static_cast<uint32_t>(value.data.size());
+    if (!data) {
+      *size = length;
+      return 0;
+    }
+    if (*size < length) {
+      *size = length;
+      return kErrorMoreData;
+    }
+    memcpy(data, value.data.data(), length);  // NOLINT(bugprone-not-null-terminated-result): raw value bytes
+    *size = length;
+    return 0;
+  }
+  return kErrorFileNotFound;
+}
+
+void CloseRegistryKey(RegistryKey key) { delete key; }
+
+// The stand-in's kernel32 and its WOW64 entry point: any non-null marker.
+static char g_kernel32_marker;
+static char g_wow64_entry_marker;
+
+void* GetLoadedModule(const char* module_name) {
+  return NoCaseEquals(module_name, "kernel32.dll") ? &g_kernel32_marker : nullptr;
+}
+
+void* GetModuleEntryPoint(void* module, const char* name) {
+  if (module != &g_kernel32_marker || strcmp(name, "GetSystemWow64DirectoryW") != 0) return nullptr;
+  return &g_wow64_entry_marker;
+}
+
+uint32_t CallGetSystemWow64Directory(void* entry_point, uint16_t* buffer, uint32_t size) {
+  if (entry_point != &g_wow64_entry_marker) return 0;
+  if (!SimulatesWow64()) {
+    internal::t_last_error = kErrorCallNotImplemented;
+    return 0;
+  }
+  static const char kDir[] = "C:\\Windows\\SysWOW64";
+  const uint32_t n = sizeof kDir - 1;
+  if (size <= n) return n + 1;
+  for (uint32_t i = 0; i <= n; ++i) buffer[i] = static_cast<uint8_t>(kDir[i]);
+  return n;
+}
+
+}  // namespace platform

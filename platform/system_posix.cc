@@ -1,0 +1,130 @@
+// POSIX stand-in: paths, text, the configuration reader, time, elevation and
+// randomness.
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/ini_file.h"
+#include "platform/platform.h"
+#include "platform/posix_internal.h"
+
+namespace platform {
+
+const char kPathSeparator = '/';
+
+namespace internal {
+
+thread_local uint32_t t_last_error = 0;
+
+bool SetError(uint32_t error) {
+  t_last_error = error;
+  return false;
+}
+
+bool ReadWholeFile(const char* path, std::string* out) {
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return false;
+  }
+  out->clear();
+  out->reserve(static_cast<size_t>(st.st_size));
+  char chunk[65536];
+  for (;;) {
+    ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    out->append(chunk, static_cast<size_t>(n));
+  }
+  close(fd);
+  return true;
+}
+
+}  // namespace internal
+
+using internal::ReadWholeFile;
+using internal::SetError;
+
+uint32_t GetTempDirectory(uint32_t size, char* buffer) {
+  const char* dir = getenv("TMPDIR");
+  if (!dir || !*dir) dir = "/tmp";
+  size_t n = strlen(dir);
+  bool add_separator = dir[n - 1] != '/';
+  size_t needed = n + (add_separator ? 1 : 0);
+  if (needed + 1 > size) return static_cast<uint32_t>(needed + 1);
+  memcpy(buffer, dir, n);
+  if (add_separator) buffer[n] = '/';
+  buffer[needed] = '\0';
+  return static_cast<uint32_t>(needed);
+}
+
+uint32_t GetExecutablePath(char* buffer, uint32_t size) {
+  if (size == 0) return 0;
+  ssize_t n = readlink("/proc/self/exe", buffer, size);
+  if (n <= 0) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  if (static_cast<uint32_t>(n) >= size) {
+    buffer[size - 1] = '\0';
+    return size;
+  }
+  buffer[n] = '\0';
+  return static_cast<uint32_t>(n);
+}
+
+bool IsLeadByte(uint8_t) { return false; }
+
+uint16_t UpperDoubleByte(uint16_t unit) { return unit; }
+
+uint32_t ReadProfileString(const char* section, const char* key, const char* default_value, char* buffer, uint32_t size,
+                           const char* path) {
+  if (size == 0) return 0;
+  std::string bytes;
+  std::string raw;
+  if (ReadWholeFile(path, &bytes) && FindProfileValue(bytes, section, key, &raw)) {
+    return CopyProfileValue(raw, buffer, size);
+  }
+  size_t n = strlen(default_value);
+  if (n > size - 1) n = size - 1;
+  memcpy(buffer, default_value, n);
+  buffer[n] = '\0';
+  return static_cast<uint32_t>(n);
+}
+
+uint32_t GetLastSystemError() { return internal::t_last_error; }
+
+bool ToLocalTime(int64_t t, struct tm* out) {
+  time_t value = static_cast<time_t>(t);
+  return localtime_r(&value, out) != nullptr;
+}
+
+bool IsElevated() {
+  const char* v = getenv("VELSETUP_ELEVATED");
+  return v && strcmp(v, "1") == 0;
+}
+
+bool RandomBytes(uint8_t* buffer, size_t size) {
+  while (size > 0) {
+    ssize_t n = getrandom(buffer, size, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return SetError(static_cast<uint32_t>(errno));
+    buffer += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,56 @@
+// Windows side of the boundary: paths, text, the configuration reader, time,
+// elevation and randomness.
+#include <windows.h>
+#include <ntsecapi.h>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+const char kPathSeparator = '\\';
+
+uint32_t GetTempDirectory(uint32_t size, char* buffer) { return GetTempPathA(size, buffer); }
+
+uint32_t GetExecutablePath(char* buffer, uint32_t size) { return GetModuleFileNameA(nullptr, buffer, size); }
+
+bool IsLeadByte(uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }
+
+uint16_t UpperDoubleByte(uint16_t unit) {
+  char text[3] = {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF), 0};
+  CharUpperBuffA(text, 2);
+  return static_cast<uint16_t>(static_cast<uint8_t>(text[0]) << 8 | static_cast<uint8_t>(text[1]));
+}
+
+uint32_t ReadProfileString(const char* section, const char* key, const char* default_value, char* buffer, uint32_t size,
+                           const char* path) {
+  return GetPrivateProfileStringA(section, key, default_value, buffer, size, path);
+}
+
+uint32_t GetLastSystemError() { return GetLastError(); }
+
+bool ToLocalTime(int64_t t, struct tm* out) {
+  __time64_t value = t;
+  return _localtime64_s(out, &value) == 0;
+}
+
+bool IsElevated() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  bool elevated = false;
+  TOKEN_ELEVATION elevation = {};
+  DWORD size = 0;
+  if (GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size)) {
+    elevated = elevation.TokenIsElevated != 0;
+  }
+  // The system account counts too, whatever the elevation query says.
+  BYTE user_buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  if (!elevated && GetTokenInformation(token, TokenUser, user_buffer, sizeof user_buffer, &size)) {
+    elevated = IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(user_buffer)->User.Sid, WinLocalSystemSid) != FALSE;
+  }
+  CloseHandle(token);
+  return elevated;
+}
+
+bool RandomBytes(uint8_t* buffer, size_t size) { return RtlGenRandom(buffer, static_cast<ULONG>(size)) != FALSE; }
+
+}  // namespace platform
