@@ -1,5 +1,5 @@
-// POSIX stand-in for the file operations: the log append, the copy renamed
-// into place, directories and file identity.
+// POSIX stand-in for the file operations: the copy renamed into place,
+// directories and file identity. (The log append is in log_file_posix.cc.)
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -16,22 +16,6 @@ namespace platform {
 
 using internal::kErrorSharingViolation;
 using internal::SetError;
-
-bool AppendTextToFile(const char* path, const char* text, size_t length) {
-  // O_APPEND makes each write land at the end as one piece, whoever else
-  // appends at the same time.
-  int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return SetError(static_cast<uint32_t>(errno));
-  while (length > 0) {
-    ssize_t n = write(fd, text, length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    text += n;
-    length -= static_cast<size_t>(n);
-  }
-  close(fd);
-  return true;
-}
 
 bool DeleteFileAt(const char* path) {
   if (unlink(path) != 0) return SetError(static_cast<uint32_t>(errno));

@@ -1,5 +1,5 @@
-// Windows side of the boundary: the log append, the copy renamed into place,
-// directories and file identity.
+// Windows side of the boundary: the copy renamed into place, directories and
+// file identity. (The log append is in log_file_win.cc.)
 #include <windows.h>
 #include <sddl.h>
 
@@ -8,63 +8,6 @@
 #include "platform/platform.h"
 
 namespace platform {
-
-namespace {
-
-// Writers of one log serialise on a lock of one byte far beyond any end of
-// file: it restricts no one's reading or writing of the file's data. The
-// system places append-only writes at the end of the file, but not every
-// file system or emulation does so atomically across processes; with the
-// lock, no line can land on top of another.
-constexpr DWORD kWriterLockOffsetLow = 0xFFFFFFF0u;
-constexpr DWORD kWriterLockOffsetHigh = 0x7FFFFFFFu;
-
-bool LockForWriting(HANDLE file, OVERLAPPED* region) {
-  region->Offset = kWriterLockOffsetLow;
-  region->OffsetHigh = kWriterLockOffsetHigh;
-  // Bounded: a writer never waits more than about 200 ms; after that the
-  // line goes out unserialised rather than not at all.
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, region)) return true;
-    if (GetLastError() != ERROR_LOCK_VIOLATION && GetLastError() != ERROR_IO_PENDING) return false;
-    Sleep(2);
-  }
-  return false;
-}
-
-}  // namespace
-
-bool AppendTextToFile(const char* path, const char* text, size_t length) {
-  // Append-only access: the system places every write at the end of the
-  // file, so processes appending at once never overwrite each other (the
-  // CRT's append mode seeks and then writes, which races). Read access is
-  // what the writers' lock needs.
-  HANDLE file = INVALID_HANDLE_VALUE;
-  for (int attempt = 0;; ++attempt) {
-    file = CreateFileA(path, FILE_APPEND_DATA | FILE_READ_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) break;
-    // A scanner or an editor may hold the file without sharing for a moment:
-    // wait a little (200 ms at most) rather than lose the line.
-    DWORD error = GetLastError();
-    if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) || attempt == 10) return false;
-    Sleep(20);
-  }
-  // Text mode: line feeds become CR LF.
-  std::string crlf;
-  crlf.reserve(length + length / 32 + 8);
-  for (size_t i = 0; i < length; ++i) {
-    if (text[i] == '\n') crlf.push_back('\r');
-    crlf.push_back(text[i]);
-  }
-  OVERLAPPED region = {};
-  bool locked = LockForWriting(file, &region);
-  DWORD written = 0;
-  WriteFile(file, crlf.data(), static_cast<DWORD>(crlf.size()), &written, nullptr);
-  if (locked) UnlockFileEx(file, 0, 1, 0, &region);
-  CloseHandle(file);
-  return true;
-}
 
 bool DeleteFileAt(const char* path) { return DeleteFileA(path) != FALSE; }
 

@@ -121,7 +121,12 @@ bool ToLocalTime(int64_t t, struct tm* out);
 // platform's line ends), creating the file if missing, in a single write so
 // that concurrent appenders never tear or overwrite each other's lines. The
 // file is opened and closed within the call and shared with everyone.
-// Returns false if the file cannot be opened; write errors are not reported.
+// Never writes through a link: a symbolic link or other reparse point, a
+// file with more than one name, or anything but a regular file is refused
+// with nothing written. Waits at most about 200 ms in all for a file held
+// without sharing and for other writers (Windows; POSIX never waits).
+// Returns false if the file cannot be opened or is refused; write errors are
+// not reported.
 bool AppendTextToFile(const char* path, const char* text, size_t length);
 
 // DeleteFileA; SetFileAttributesA(path, NORMAL). False on failure, with the

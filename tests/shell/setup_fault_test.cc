@@ -209,6 +209,22 @@ TEST(SetupFaults, LogFiles) {
        },
        geteuid() == 0},  // the superuser writes anyway
       {"a directory in its place", [](const std::string& log) { mkdir(log.c_str(), 0755); }, false},
+      // Someone else's file linked in as the log: an elevated run must not
+      // write through the link, and writes nothing rather than that.
+      {"a symbolic link to another file",
+       [](const std::string& log) {
+         test::WriteBytes(log + ".other", "precious\n");
+         ASSERT_EQ(symlink((log + ".other").c_str(), log.c_str()), 0);
+       },
+       false},
+      {"a dangling symbolic link",
+       [](const std::string& log) { ASSERT_EQ(symlink((log + ".other").c_str(), log.c_str()), 0); }, false},
+      {"a hard link to another file",
+       [](const std::string& log) {
+         test::WriteBytes(log + ".other", "precious\n");
+         ASSERT_EQ(link((log + ".other").c_str(), log.c_str()), 0);
+       },
+       false},
   };
   for (const Case& c : cases) {
     SetupRun run;
@@ -219,6 +235,8 @@ TEST(SetupFaults, LogFiles) {
     ASSERT_EQ(run.Run(), 0) << c.name;
     std::string log = test::ReadBytes(run.temp_ + "velsetup.log");
     EXPECT_EQ(log.find("CSetupDlg::InstallPackage END") != std::string::npos, c.lines_written) << c.name;
+    const std::string other = run.temp_ + "velsetup.log.other";
+    if (test::FileExists(other)) EXPECT_EQ(test::ReadBytes(other), "precious\n") << c.name;
     // Losing the log never stops the install.
     EXPECT_EQ(run.Started(true), run.temp_ + "inst.sh\n") << c.name;
   }
