@@ -1,8 +1,39 @@
 #include "shell/framework.h"
 
+#include <string.h>
+
 namespace {
 
 CWinApp* g_app = nullptr;
+
+// DLLs that the hidden dialog (themes, composition), the shell's open call
+// and the security and random-number calls load after start-up, on the
+// systems that lack SetDefaultDllDirectories (Vista; Windows 7 without its
+// loader update). None is a KnownDLL there, so each would be looked for in
+// the application folder first. A later load by name gets the module that is
+// already in the process.
+constexpr const char* kLateLoadedDlls[] = {
+    "uxtheme.dll", "dwmapi.dll",   "propsys.dll", "apphelp.dll", "profapi.dll",   "userenv.dll", "version.dll",
+    "devobj.dll",  "cfgmgr32.dll", "sspicli.dll", "ntmarta.dll", "cryptbase.dll", "cryptsp.dll",
+};
+
+// Loads each of them from the system directory by its full path, with its
+// own dependencies searched for there too. Kept loaded for the whole run.
+void PreloadLateLoadedDlls() {
+#ifdef PATHWARDEN_TEST_WITHOUT_PRELOAD
+  return;  // test builds only: the unprotected older systems
+#endif
+  char path[MAX_PATH];
+  UINT length = GetSystemDirectoryA(path, sizeof path);
+  if (length == 0 || length >= sizeof path) return;
+  for (const char* name : kLateLoadedDlls) {
+    size_t name_length = strlen(name);
+    if (length + 1 + name_length + 1 > sizeof path) continue;
+    path[length] = '\\';
+    memcpy(path + length + 1, name, name_length + 1);
+    LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  }
+}
 
 // Only the system directory may supply DLLs: a setup.exe is typically started
 // from a downloads folder, where a planted DLL would otherwise be loaded.
@@ -15,7 +46,10 @@ void RestrictDllLoading() {
   using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
   auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFn>(
       reinterpret_cast<void (*)()>(GetProcAddress(kernel32, "SetDefaultDllDirectories")));
-  if (set_default) set_default(LOAD_LIBRARY_SEARCH_SYSTEM32);
+#ifdef PATHWARDEN_TEST_AS_IF_WITHOUT_DEFAULT_DLL_DIRECTORIES
+  set_default = nullptr;  // test builds only: behave as on Vista
+#endif
+  const bool confined = set_default && set_default(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // The current directory leaves the DLL search path, and comes after the
   // system directories when searching for programs.
   auto set_dll_directory =
@@ -26,6 +60,9 @@ void RestrictDllLoading() {
   if (set_search_mode) {
     set_search_mode(BASE_SEARCH_PATH_ENABLE_SAFE_SEARCHMODE | BASE_SEARCH_PATH_PERMANENT);
   }
+  // Without the confinement the application folder stays first in the
+  // search; the current directory has left it by now.
+  if (!confined) PreloadLateLoadedDlls();
 }
 
 }  // namespace
