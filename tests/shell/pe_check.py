@@ -8,11 +8,45 @@ import sys
 
 import pefile
 
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
-               "ole32.dll", "msvcrt.dll", "comctl32.dll", "ntdll.dll"}
+# Static imports are resolved before main, before the program can confine the
+# DLL search to the system directory: only KnownDLLs may be among them, which
+# the loader takes from the system directory whatever the search order.
+# These are values of HKLM\System\CurrentControlSet\Control\Session
+# Manager\KnownDLLs on every system in the manifest (Vista to 11); ntdll is
+# mapped into every process before any search. comctl32, for one, is not a
+# KnownDLL (side-by-side assemblies supply it).
+KNOWN_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
+              "ole32.dll", "msvcrt.dll", "ntdll.dll"}
 SUPPORTED_OS = ["e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
                 "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
                 "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"]
+# The stack protector (platform/stack_guard_win.cc): every guarded function
+# ends by comparing its copy of the guard and, on a mismatch, calling one
+# routine that ends the process with STATUS_STACK_BUFFER_OVERRUN. In the
+# stripped image that routine is found as the target of direct calls (E8
+# rel32) whose first bytes hold that status; the check counts its callers.
+STACK_BUFFER_OVERRUN = struct.pack("<I", 0xC0000409)
+MIN_GUARDED_CALLERS = 10
+
+
+def guard_failure_callers(pe):
+    """Direct calls of the routine that ends the process on a broken guard."""
+    best = 0
+    for section in pe.sections:
+        if not section.Characteristics & 0x20000000:  # IMAGE_SCN_MEM_EXECUTE
+            continue
+        code = section.get_data()
+        callers = {}
+        for i in range(len(code) - 5):
+            if code[i] == 0xE8:
+                target = i + 5 + struct.unpack_from("<i", code, i + 1)[0]
+                if 0 <= target < len(code):
+                    callers[target] = callers.get(target, 0) + 1
+        for target, count in callers.items():
+            if STACK_BUFFER_OVERRUN in code[target:target + 48]:
+                best = max(best, count)
+    return best
+
 
 results = []
 
@@ -89,8 +123,8 @@ def main(path, machine):
     check("relocations present for ASLR", pe.OPTIONAL_HEADER.DATA_DIRECTORY[5].Size > 0)
 
     imports = sorted(e.dll.decode().lower() for e in pe.DIRECTORY_ENTRY_IMPORT)
-    others = [d for d in imports if d not in SYSTEM_DLLS]
-    check("imports only system DLLs " + ",".join(imports), not others, "also " + ",".join(others))
+    others = [d for d in imports if d not in KNOWN_DLLS]
+    check("imports only KnownDLLs " + ",".join(imports), not others, "also " + ",".join(others))
     delay = getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])
     check("no delay-loaded DLLs", not delay)
     # DLL loading is confined to the system directory at start-up through
@@ -100,6 +134,9 @@ def main(path, machine):
     raw = open(path, "rb").read()
     for name in ("SetDefaultDllDirectories", "SetDllDirectoryA", "SetSearchPathMode"):
         check("looks up %s at run time" % name, name.encode() + b"\0" in raw and name not in imported)
+    callers = guard_failure_callers(pe)
+    check("stack protector: the guard's failure routine (STATUS_STACK_BUFFER_OVERRUN) is called from at least %d "
+          "places" % MIN_GUARDED_CALLERS, callers >= MIN_GUARDED_CALLERS, "%d calls" % callers)
     check("no runtime DLL of the compiler needed",
           not [d for d in imports if d.startswith(("libgcc", "libstdc++", "libwinpthread"))])
 
