@@ -1,7 +1,8 @@
 // Windows side of the boundary: paths, text, the configuration reader, time,
 // elevation and randomness.
 #include <windows.h>
-#include <ntsecapi.h>
+
+#include <limits.h>
 
 #include "platform/platform.h"
 
@@ -51,6 +52,18 @@ bool IsElevated() {
   return elevated;
 }
 
-bool RandomBytes(uint8_t* buffer, size_t size) { return RtlGenRandom(buffer, static_cast<ULONG>(size)) != FALSE; }
+bool RandomBytes(uint8_t* buffer, size_t size) {
+  // Looked up at run time, after start-up has confined the DLL search:
+  // advapi32 forwards this entry to cryptbase.dll, which is no KnownDLL, so a
+  // static import would have the loader search for it, application folder
+  // first, before main.
+  if (size > ULONG_MAX) return false;
+  HMODULE advapi32 = GetModuleHandleA("advapi32.dll");
+  if (!advapi32) return false;
+  using GenRandomFn = BOOLEAN(WINAPI*)(PVOID, ULONG);
+  auto gen_random =
+      reinterpret_cast<GenRandomFn>(reinterpret_cast<void (*)()>(GetProcAddress(advapi32, "SystemFunction036")));
+  return gen_random && gen_random(buffer, static_cast<ULONG>(size)) != FALSE;
+}
 
 }  // namespace platform

@@ -17,6 +17,10 @@ import pefile
 # KnownDLL (side-by-side assemblies supply it).
 KNOWN_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
               "ole32.dll", "msvcrt.dll", "ntdll.dll"}
+# Entries of KnownDLLs that the system forwards to a DLL that is not one
+# (advapi32's random-number entries live in cryptbase.dll from Windows 7 on):
+# importing them statically has the loader search for that DLL before main.
+FORWARDED_OUTSIDE_KNOWN_DLLS = {"SystemFunction036", "SystemFunction040", "SystemFunction041"}
 SUPPORTED_OS = ["e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
                 "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
                 "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"]
@@ -132,6 +136,8 @@ def main(path, machine):
     # names are in the image, and none of them is a static import.
     imported = {i.name.decode() for e in pe.DIRECTORY_ENTRY_IMPORT for i in e.imports if i.name}
     raw = open(path, "rb").read()
+    forwarded = sorted(imported & FORWARDED_OUTSIDE_KNOWN_DLLS)
+    check("no static import forwarded outside the KnownDLLs", not forwarded, ",".join(forwarded))
     for name in ("SetDefaultDllDirectories", "SetDllDirectoryA", "SetSearchPathMode"):
         check("looks up %s at run time" % name, name.encode() + b"\0" in raw and name not in imported)
     callers = guard_failure_callers(pe)
