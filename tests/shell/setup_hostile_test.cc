@@ -80,7 +80,8 @@ TEST(SetupHostile, WithoutItsOwnFolderNothingIsReadFromElsewhere) {
   for (const Case& c : {Case{259, true}, Case{260, false}, Case{300, false}}) {
     SetupRun run;
     // The package folder, deep enough that ".../setup" has the length wanted.
-    std::string deep = test::NewTempDir();
+    const std::string root = test::NewTempDir();
+    std::string deep = root;
     const size_t folder_length = c.path_length - std::string("setup").size();
     while (deep.size() < folder_length) {
       size_t part = std::min<size_t>(100, folder_length - deep.size() - 1);
@@ -124,6 +125,8 @@ TEST(SetupHostile, WithoutItsOwnFolderNothingIsReadFromElsewhere) {
       EXPECT_EQ(run.Started(false), "") << c.path_length;
       EXPECT_EQ(Entries(run.temp_), std::vector<std::string>{"velsetup.log"}) << c.path_length << ": nothing copied";
     }
+    std::filesystem::remove_all(root);
+    std::filesystem::remove_all(decoy);
   }
 }
 
