@@ -70,6 +70,50 @@ std::string StagingDirectory(const std::string& temp_dir, bool elevated, const s
   return temp_dir + "pathwarden-" + random_hex + platform::kPathSeparator;
 }
 
+namespace {
+
+bool EqualsNoCaseAscii(const std::string& text, const char* word) {
+  size_t i = 0;
+  for (; i < text.size() && word[i]; ++i) {
+    char c = text[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    if (c != word[i]) return false;
+  }
+  return i == text.size() && !word[i];
+}
+
+// True when the system takes the path component `component` for a device:
+// the device names in any case, with any extension, and with spaces before
+// the extension ("nul .txt"). The digits of COM and LPT include the Latin-1
+// superscripts that Windows counts as digits too.
+bool IsDeviceName(std::string component) {
+  component = component.substr(0, component.find('.'));
+  while (!component.empty() && component.back() == ' ') component.pop_back();
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+    if (EqualsNoCaseAscii(component, device)) return true;
+  }
+  if (component.size() != 4) return false;
+  const uint8_t digit = static_cast<uint8_t>(component[3]);
+  const bool numbered = (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+  return numbered &&
+         (EqualsNoCaseAscii(component.substr(0, 3), "COM") || EqualsNoCaseAscii(component.substr(0, 3), "LPT"));
+}
+
+// Why one component of an installer name cannot be used, or null.
+const char* ComponentProblem(const std::string& component) {
+  if (component == "..") return "leaves the package folder (\"..\")";
+  if (component == ".") return nullptr;
+  // The system drops trailing dots and spaces: the file copied and the one
+  // opened would not be the one named.
+  if (!component.empty() && (component.back() == '.' || component.back() == ' ')) {
+    return "has a component that ends in a dot or a space";
+  }
+  if (IsDeviceName(component)) return "names a reserved device";
+  return nullptr;
+}
+
+}  // namespace
+
 const char* InstallerNameProblem(const std::string& name) {
   if (name.empty()) return "is empty";
   if (IsNameSeparator(name[0])) return "is an absolute or UNC path";
@@ -81,16 +125,27 @@ const char* InstallerNameProblem(const std::string& name) {
     }
     if (i < name.size() && name[i] == ':') return "carries a drive or stream";
     if (i == name.size() || IsNameSeparator(name[i])) {
-      if (name.compare(start, i - start, "..") == 0) return "leaves the package folder (\"..\")";
+      const char* problem = ComponentProblem(name.substr(start, i - start));
+      if (problem) return problem;
       start = i + 1;
     }
   }
   return nullptr;
 }
 
-uint32_t InstallPackage(void* setup_window) {
-  Log("CSetupDlg::InstallPackage START");
+namespace {
 
+// The copy's source or target when it is longer than the system takes (the
+// target with the temporary name the copy gives it beside the target); null
+// when both fit.
+const std::string* PathTooLong(const std::string& source, const std::string& target) {
+  if (source.size() > platform::kMaxPathLength) return &source;
+  if (target.size() > platform::kMaxPathLength - platform::kCopyTempSuffixLength) return &target;
+  return nullptr;
+}
+
+// The pass between the START line and the finish request.
+void DecideAndInstall() {
   std::string strTempDir;
   {
     char temp[261] = {};
@@ -98,6 +153,13 @@ uint32_t InstallPackage(void* setup_window) {
     if (n > 0 && n < 260) strTempDir.assign(temp, n);
   }
   const std::string strExeDir = GetExeDirectory();
+  if (strExeDir.empty()) {
+    // Without the package's own folder the bare names would be looked up in
+    // the current directory and %WINDIR%: nothing is read from there.
+    Log("CSetupDlg::InstallPackage - The path of the program itself is missing or longer than 259 characters. "
+        "Quit installation...");
+    return;
+  }
   const std::string strConfigPath = strExeDir + kConfigFileName;
   PackageConfig config(strConfigPath);
 
@@ -125,19 +187,31 @@ uint32_t InstallPackage(void* setup_window) {
       const bool elevated = platform::IsElevated();
       const std::string random = elevated ? RandomHex() : std::string();
       const std::string staging = StagingDirectory(strTempDir, elevated, random);
-      if (elevated && (random.empty() || !platform::CreatePrivateDirectory(staging.c_str()))) {
+      const std::string source = strExeDir + name;
+      const std::string target = staging + name;
+      const std::string* too_long = PathTooLong(source, target);
+      if (too_long) {
+        Log(StringPrintf("CSetupDlg::InstallPackage - The path <%s> is too long. Quit installation...",
+                         too_long->c_str()));
+      } else if (elevated && (random.empty() || !platform::CreatePrivateDirectory(staging.c_str()))) {
         Log(
             StringPrintf("CSetupDlg::InstallPackage - Could not create the private folder <%s>, error <%u>. "
                          "Quit installation...",
                          staging.c_str(), platform::GetLastSystemError()));
       } else {
-        CopyAndOpen(strExeDir + name, staging + name, staging, name);
+        CopyAndOpen(source, target, staging, name);
       }
     }
   } else {
     Log("CSetupDlg::InstallPackage - Local FL or driver is already the latest. Quit installation...");
   }
+}
 
+}  // namespace
+
+uint32_t InstallPackage(void* setup_window) {
+  Log("CSetupDlg::InstallPackage START");
+  DecideAndInstall();
   platform::SendMessageSync(static_cast<platform::Window>(setup_window), WM_SETUP_FINISH, 0, 0);
   Log("CSetupDlg::InstallPackage END");
   return 1;

@@ -20,7 +20,9 @@ uint32_t InstallPackage(void* setup_window);
 
 // Why an installer name from the configuration cannot be used, or null when
 // it can: it must be a non-empty path relative to the package folder that
-// stays inside it (no root, drive, UNC prefix, stream or ".." component).
+// stays inside it (no root, drive, UNC prefix, stream or ".." component), and
+// no component may name a device (CON, NUL, COM1, "aux.exe", ...) or end in a
+// dot or a space, which the system would drop.
 const char* InstallerNameProblem(const std::string& name);
 
 // Where the installer copy goes: `temp_dir` itself, or, when the process runs

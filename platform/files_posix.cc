@@ -3,6 +3,8 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,6 +51,11 @@ bool CopyContents(int in, int out, off_t size, uint32_t* error) {
 }  // namespace
 
 bool CopyFileTo(const char* source, const char* target) {
+  // Windows' limit, with room for the longest temporary name Windows uses:
+  // a copy refused there is refused here.
+  if (strlen(source) > kMaxPathLength || strlen(target) > kMaxPathLength - kCopyTempSuffixLength) {
+    return SetError(ENAMETOOLONG);
+  }
   int in = open(source, O_RDONLY | O_CLOEXEC);
   if (in < 0) return SetError(static_cast<uint32_t>(errno));
   struct stat in_st;
@@ -62,8 +69,10 @@ bool CopyFileTo(const char* source, const char* target) {
     close(in);
     return SetError(kErrorSharingViolation);  // as CopyFileA fails on itself
   }
-  std::string temp = std::string(target) + ".XXXXXX";
-  int out = mkostemp(&temp[0], O_CLOEXEC);
+  static const char kTempSuffix[] = ".XXXXXX.part";
+  static_assert(sizeof kTempSuffix - 1 <= kCopyTempSuffixLength, "the temporary name fits where Windows' does");
+  std::string temp = std::string(target) + kTempSuffix;
+  int out = mkostemps(&temp[0], sizeof ".part" - 1, O_CLOEXEC);
   if (out < 0) {
     uint32_t error = static_cast<uint32_t>(errno);
     close(in);

@@ -2,6 +2,8 @@
 // file identity. (The log append is in log_file_win.cc.)
 #include <windows.h>
 #include <sddl.h>
+#include <stdio.h>
+#include <string.h>
 
 #include <string>
 
@@ -11,24 +13,42 @@ namespace platform {
 
 bool DeleteFileAt(const char* path) { return DeleteFileA(path) != FALSE; }
 
+namespace {
+
+// Deletes a temporary copy whatever its attributes: CopyFileA gives it the
+// source's, and DeleteFileA refuses a read-only file.
+void RemoveTemporaryCopy(const char* path) {
+  DWORD error = GetLastError();
+  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(path);
+  SetLastError(error);
+}
+
+}  // namespace
+
 bool CopyFileTo(const char* source, const char* target) {
-  // A temporary name beside the target, renamed onto it once complete.
-  char temp[MAX_PATH + 32];
-  int n = wsprintfA(temp, "%s.%lx-%lx.part", target, GetCurrentProcessId(), GetTickCount());
-  if (n <= 0 || n >= MAX_PATH) {
-    // No room for a longer name: copy in place, as CopyFileA alone would.
-    return CopyFileA(source, target, FALSE) != FALSE;
+  // A temporary name beside the target, renamed onto it once complete. Both
+  // numbers are written with eight digits, so the name's length is known
+  // before it is formed; a path the system cannot take is refused, never
+  // copied in place.
+  char temp[MAX_PATH];
+  static_assert(sizeof temp == kMaxPathLength + 1, "one path the system takes");
+  if (strlen(source) > kMaxPathLength || strlen(target) > kMaxPathLength - kCopyTempSuffixLength) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
+  int n = snprintf(temp, sizeof temp, "%s.%08lx-%08lx.part", target, static_cast<unsigned long>(GetCurrentProcessId()),
+                   static_cast<unsigned long>(GetTickCount()));
+  if (n < 0 || static_cast<size_t>(n) > kMaxPathLength) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
   }
   if (!CopyFileA(source, temp, FALSE)) {
-    DWORD error = GetLastError();
-    DeleteFileA(temp);
-    SetLastError(error);
+    RemoveTemporaryCopy(temp);
     return false;
   }
   if (!MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING)) {
-    DWORD error = GetLastError();
-    DeleteFileA(temp);
-    SetLastError(error);
+    RemoveTemporaryCopy(temp);
     return false;
   }
   return true;

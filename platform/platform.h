@@ -26,6 +26,16 @@ constexpr uint32_t kErrorCallNotImplemented = 120;
 
 // ---- Paths -----------------------------------------------------------------
 
+// The longest path the system's ANSI file calls take, in characters without
+// the terminating zero (MAX_PATH - 1). The POSIX stand-in holds itself to the
+// same limit so that its runs model Windows.
+constexpr size_t kMaxPathLength = 259;
+
+// How many characters CopyFileTo's temporary name adds to the target's path
+// (".<8 hex digits>-<8 hex digits>.part"): a copy fits only when the target
+// is at most kMaxPathLength - kCopyTempSuffixLength characters long.
+constexpr size_t kCopyTempSuffixLength = 23;
+
 // Writes the temporary directory, ending with the separator, into `buffer`
 // (capacity `size` bytes) and returns its length without the terminating zero.
 // Returns 0 when there is none. When `size` is too small, returns the
@@ -138,8 +148,11 @@ bool SetNormalAttributes(const char* path);
 // attributes or permission bits; the data copied by the kernel), but through
 // a temporary file beside the target that is renamed onto it at the end: the
 // target is always either the old file or the complete new one, never half
-// written, even while another process copies to it. On failure nothing is
-// left behind and the reason is in GetLastSystemError().
+// written, even while another process copies to it. A source longer than
+// kMaxPathLength, or a target whose temporary name would be, is refused
+// before anything is written (ERROR_FILENAME_EXCED_RANGE; ENAMETOOLONG). On
+// failure nothing is left behind, a read-only temporary file included, and
+// the reason is in GetLastSystemError().
 bool CopyFileTo(const char* source, const char* target);
 
 // Creates one directory; true if it was created or already exists.

@@ -15,6 +15,132 @@ import time
 from winetest import *  # noqa: F401,F403 (the shared test vocabulary)
 
 STAGED = r"pathwarden-[0-9a-f]{16}"
+TOO_LONG = "CSetupDlg::InstallPackage - The path <%s> is too long. Quit installation..."
+NO_FOLDER = ("CSetupDlg::InstallPackage - The path of the program itself is missing or longer than 259 characters. "
+             "Quit installation...")
+
+
+def staging_bases(s):
+    """The folders a copy may be staged in or below: the user's and the
+    system's temporary folders (elevated runs stage in a subfolder)."""
+    windir = s.wine.unix_path(s.wine.run("cmd", "/c", "echo %WINDIR%").stdout.strip())
+    return [s.temp, os.path.join(windir, "temp")]
+
+
+def files_below(bases, pattern):
+    """Files matching `pattern` in the bases and their pathwarden-* folders."""
+    found = []
+    for base in bases:
+        dirs = [base] + [os.path.join(base, d) for d in os.listdir(base) if d.startswith("pathwarden-")]
+        for d in dirs:
+            if os.path.isdir(d):
+                found += [os.path.join(d, f) for f in os.listdir(d) if re.fullmatch(pattern, f)]
+    return found
+
+
+def run_bounded(s, pkg, name, timeout=60):
+    """A run that may hang (a crashed program waits for its crash dialog):
+    ended after `timeout` seconds, and the hang reported as a failed check."""
+    p = s.start_setup(pkg)
+    try:
+        p.communicate(timeout=timeout)
+        check(name + ": exit code 0", p.returncode == 0, p.returncode)
+    except subprocess.TimeoutExpired:
+        # The crash handler holds our pipes: end every process of the prefix.
+        s.wine.run("wineserver", "-k", check_rc=False)
+        p.kill()
+        p.communicate(timeout=30)
+        check(name + ": exit code 0", False, "still running after %d s: killed" % timeout)
+    return log_lines(s.log) or []
+
+
+def hostile_cases(s, installer):
+    """Legal input at the system's limits and a program whose own folder
+    cannot be had: no crash, nothing read or started from outside the
+    package, no temporary copy left behind."""
+    wine = s.wine
+    bases = staging_bases(s)
+
+    # An installer name of 259 characters, the longest the reader gives: the
+    # paths built from it are longer than the system takes. Refused.
+    s.fresh()
+    name = "n" * 259
+    pkg = s.package("[FL]\nversion=9\nfile=%s\n" % name)
+    got = run_bounded(s, pkg, "file of 259 characters")
+    check("file of 259 characters: the run's lines end with the finish lines", got[-3:] == FINISH, got)
+    check("file of 259 characters: refused as too long", len(got) == 9 and got[5] == TOO_LONG % (
+        wine.windows_path(pkg) + "\\" + name), got)
+    check("file of 259 characters: nothing started", s.started(False) == [])
+
+    # The program's own path is longer than 260 characters: config.ini and
+    # the installer would be looked up by their bare names, in the current
+    # directory and in %WINDIR%. Decoys in both are neither read nor run.
+    s.fresh()
+    root = s.package("[FL]\nversion=9\nfile=inst.exe\n")
+    deep, deep_win = root, wine.windows_path(root)
+    while len(deep_win) < 280:
+        deep, deep_win = os.path.join(deep, "d" * 60), deep_win + "\\" + "d" * 60
+        os.mkdir(deep)
+    for f in ("setup.exe", "inst.exe", "config.ini"):
+        shutil.copy(os.path.join(root, f), os.path.join(deep, f))
+    decoy = os.path.join(s.work, "decoy")
+    os.makedirs(decoy, exist_ok=True)
+    decoy_config = "[FL]\r\nversion=9\r\nfile=evil.exe\r\n"
+    open(os.path.join(decoy, "config.ini"), "w").write(decoy_config)
+    shutil.copy(installer, os.path.join(decoy, "evil.exe"))
+    windir_config = os.path.join(os.path.dirname(bases[1]), "config.ini")
+    planted = not os.path.exists(windir_config)
+    if planted:
+        open(windir_config, "w").write(decoy_config)
+    here = os.getcwd()
+    try:
+        os.chdir(decoy)
+        s.run_setup(deep, "program path of %d characters" % len(deep_win + "\\setup.exe"))
+    finally:
+        os.chdir(here)
+        if planted:
+            os.remove(windir_config)
+    got = log_lines(s.log) or []
+    check("long program path: the pass ends with its own line",
+          got == ["BANNER", "CSetupDlg::OnInitDialog", START, NO_FOLDER] + FINISH, got)
+    check("long program path: nothing started", s.started(False) == [], s.started(False))
+    check("long program path: the decoy was not copied", files_below(bases, r"evil\.exe") == [],
+          files_below(bases, r"evil\.exe"))
+
+    # A read-only installer whose copy cannot be renamed into place (another
+    # program puts a folder of that name there while it is copied): the
+    # temporary copy, read-only like its source, is removed all the same.
+    s.fresh()
+    pkg = s.package("[FL]\nversion=9\nfile=inst.exe\n")
+    source = os.path.join(pkg, "inst.exe")
+    with open(source, "ab") as f:
+        f.write(b"\0" * (200 << 20))
+    os.chmod(source, 0o444)
+    blocked = []
+
+    def block_the_rename():
+        deadline = time.monotonic() + 60
+        while not blocked and time.monotonic() < deadline:
+            for part in files_below(bases, r"inst\.exe\..*\.part"):
+                os.mkdir(os.path.join(os.path.dirname(part), "inst.exe"))
+                blocked.append(os.path.dirname(part))
+                break
+            time.sleep(0.002)
+    blocker = threading.Thread(target=block_the_rename, daemon=True)
+    blocker.start()
+    s.run_setup(pkg, "read-only installer, rename fails")
+    blocker.join()
+    got = log_lines(s.log) or []
+    check("read-only installer, rename fails: the rename was blocked", blocked, got)
+    check("read-only installer, rename fails: the failure is logged",
+          len(got) == 10 and re.fullmatch(r"CSetupDlg::InstallPackage - CopyFile failed, error <\d+>\. "
+                                          r"Quit installation\.\.\.", got[6]), got)
+    check("read-only installer, rename fails: no temporary copy left",
+          files_below(bases, r".*\.part") == [], files_below(bases, r".*\.part"))
+    check("read-only installer, rename fails: nothing started", s.started(False) == [])
+    for d in blocked:
+        shutil.rmtree(os.path.join(d, "inst.exe"), ignore_errors=True)
+    os.chmod(source, 0o644)
 
 
 def main():
@@ -203,7 +329,9 @@ def main():
                 ("parent component", "..\\inst.exe", 'leaves the package folder ("..")'),
                 ("absolute path", "C:\\windows\\notepad.exe", "carries a drive or stream"),
                 ("UNC path", "\\\\server\\share\\x.exe", "is an absolute or UNC path"),
-                ("empty name", "", "is empty")]:
+                ("empty name", "", "is empty"),
+                ("reserved device name", "aux.exe", "names a reserved device"),
+                ("name ending in a dot", "inst.exe.", "has a component that ends in a dot or a space")]:
             _, got = lines_after_run(name, "[FL]\nversion=9\nfile=%s\n" % file_name)
             check(name + ": refused in the log", len(got) == 9 and got[5] ==
                   "CSetupDlg::InstallPackage - The installer file name <%s> %s. Quit installation..." % (
@@ -284,6 +412,7 @@ def main():
             check("code page 932: started", len(s.started(True)) == 1)
             wine.run("wineserver", "-k", check_rc=False)
 
+        hostile_cases(s, args.installer)
         s.close()
 
     return summary()

@@ -104,12 +104,15 @@ TEST(SetupFaults, InstallerNamesCutAt259Characters) {
     ASSERT_EQ(run.Run(), 0) << length;
     std::vector<std::string> lines = run.LogLines();
     ExpectSoundRun(run, lines, std::to_string(length));
-    // The name is cut to 259 characters, longer than a file name may be: the
-    // copy fails, is logged, and nothing starts.
+    // The name is cut to 259 characters: joined to the package folder it is
+    // longer than the system takes. Refused before anything is copied.
     std::string cut(259, 'n');
-    EXPECT_EQ(lines[5], "CopyFile from " + run.package_ + cut + " to " + run.temp_ + cut) << length;
-    EXPECT_EQ(lines[6], "CSetupDlg::InstallPackage - CopyFile failed, error <36>. Quit installation...") << length;
+    EXPECT_EQ(lines[5],
+              "CSetupDlg::InstallPackage - The path <" + run.package_ + cut + "> is too long. Quit installation...")
+        << length;
+    EXPECT_EQ(lines.size(), 9u) << length << "\n" << Join(lines);
     EXPECT_EQ(run.Started(false), "") << length;
+    EXPECT_EQ(test::ReadBytes(run.temp_ + cut), "") << length;
   }
 }
 
@@ -172,7 +175,7 @@ TEST(SetupFaults, TemporaryDirectories) {
   const std::vector<TempCase> cases = {
       {"missing", scratch + "missing/", false, false},
       {"not a directory (cannot be written)", scratch + "a-file/", false, false},
-      {"path of 250+ characters: no room for the log name", deep, false, true},
+      {"path of 250+ characters: no room for the log name, nor for the copy's temporary name", deep, false, false},
       {"spaces and non-ASCII characters", scratch + "with space \xE8\xA1\xA8 non-ASCII/", true, true},
   };
   for (const TempCase& c : cases) {
@@ -191,6 +194,7 @@ TEST(SetupFaults, TemporaryDirectories) {
       EXPECT_NE(log.find("CSetupDlg::InstallPackage END\n"), std::string::npos) << c.name;
     }
     EXPECT_EQ(run.Started(c.installs), c.installs ? c.temp + "inst.sh\n" : "") << c.name;
+    EXPECT_EQ(test::FileExists(c.temp + "inst.sh"), c.installs) << c.name;
     EXPECT_TRUE(test::FileExists(run.package_ + "inst.sh")) << c.name;
   }
 }

@@ -161,6 +161,21 @@ TEST(SetupProgram, FaultyInstallerNamesAndCopiesLaunchNothingWrong) {
        "CSetupDlg::InstallPackage - The installer file name <C:inst.sh> carries a drive or stream. "
        "Quit installation...",
        ""},
+      {"reserved device name with an extension",
+       "aux.sh",
+       false,
+       true,
+       {},
+       "CSetupDlg::InstallPackage - The installer file name <aux.sh> names a reserved device. Quit installation...",
+       ""},
+      {"name ending in a dot",
+       "inst.sh.",
+       false,
+       true,
+       {},
+       "CSetupDlg::InstallPackage - The installer file name <inst.sh.> has a component that ends in a dot or a "
+       "space. Quit installation...",
+       ""},
       {"missing installer with a stale copy in temp", "inst.sh", true, false, {}, "COPY+FAIL", ""},
       {"not executable and nothing to open it", "data.txt", false, true, {"PATH=/nonexistent"}, "COPY+OPENFAIL", ""},
       {"subdirectory", "sub/inst.sh", false, true, {}, "COPY", "sub/inst.sh"},
@@ -171,6 +186,8 @@ TEST(SetupProgram, FaultyInstallerNamesAndCopiesLaunchNothingWrong) {
       run.AddInstaller("inst.sh");
       if (c.file == "sub/inst.sh") run.AddInstaller("sub/inst.sh");
       if (c.file == "data.txt") run.AddInstaller("data.txt", false);
+      // Names Windows would take for something else still name a file here.
+      if (c.file == "aux.sh" || c.file == "inst.sh.") run.AddInstaller(c.file);
     }
     if (c.stale_copy) {
       test::WriteBytes(run.temp_ + "inst.sh", "#!/bin/sh\necho stale >> '" + run.record_ + "'\n");

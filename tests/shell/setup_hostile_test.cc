@@ -1,0 +1,154 @@
+// Hostile machines through the real POSIX program: paths longer than the
+// system takes, a program whose own folder cannot be had, and copies that
+// fail half-way. Nothing is read or started from outside the package and
+// nothing is left behind.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/shell/setup_run.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using namespace setup_test;  // NOLINT: the shared test vocabulary
+
+const std::string kFinish[] = {"CSetupDlg::OnFinish START", "CSetupDlg::OnFinish END", "CSetupDlg::InstallPackage END"};
+
+std::vector<std::string> Entries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Runs the test's children in `dir` for the life of this object.
+class WorkingDirectory {
+ public:
+  explicit WorkingDirectory(const std::string& dir) : old_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+  }
+  ~WorkingDirectory() { std::filesystem::current_path(old_); }
+
+ private:
+  std::filesystem::path old_;
+};
+
+// The temporary directory and the installer's name fit each on its own, but
+// not always the target with the temporary name the copy uses beside it.
+TEST(SetupHostile, ACopyWhoseTemporaryNameWouldNotFitIsRefused) {
+  // MAX_PATH without its zero, less the copy's ".<8 hex>-<8 hex>.part".
+  const size_t longest = 259 - 23;
+  for (size_t target_length : {longest, longest + 1}) {
+    SetupRun run;
+    const std::string name = std::string(target_length - run.temp_.size() - 7, 'n') + "inst.sh";
+    run.AddInstaller(name);
+    run.Config("[FL]\nversion=9\nfile=" + name + "\n");
+    test::RegistryState registry({});
+    ASSERT_EQ(run.Run(), 0) << target_length;
+    std::vector<std::string> lines = run.LogLines();
+    ASSERT_EQ(lines.size(), 9u) << target_length << "\n" << Join(lines);
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()), std::vector<std::string>(kFinish, kFinish + 3));
+    if (target_length == longest) {
+      EXPECT_EQ(lines[5], "CopyFile from " + run.package_ + name + " to " + run.temp_ + name);
+      EXPECT_EQ(run.Started(true), run.temp_ + name + "\n");
+    } else {
+      EXPECT_EQ(lines[5],
+                "CSetupDlg::InstallPackage - The path <" + run.temp_ + name + "> is too long. Quit installation...");
+      EXPECT_EQ(run.Started(false), "");
+      EXPECT_EQ(Entries(run.temp_), std::vector<std::string>{"velsetup.log"}) << "nothing copied";
+    }
+  }
+}
+
+// A program whose own path is cut at the system's 260 characters has no
+// folder: the bare "config.ini" and installer name would be found in the
+// current directory. A decoy there must be neither read nor started.
+TEST(SetupHostile, WithoutItsOwnFolderNothingIsReadFromElsewhere) {
+  struct Case {
+    size_t path_length;  // of the program's full path
+    bool installs;       // from its own package
+  };
+  for (const Case& c : {Case{259, true}, Case{260, false}, Case{300, false}}) {
+    SetupRun run;
+    // The package folder, deep enough that ".../setup" has the length wanted.
+    const std::string root = test::NewTempDir();
+    std::string deep = root;
+    const size_t folder_length = c.path_length - std::string("setup").size();
+    while (deep.size() < folder_length) {
+      size_t part = std::min<size_t>(100, folder_length - deep.size() - 1);
+      deep += std::string(part, 'p') + "/";
+      ASSERT_EQ(mkdir(deep.c_str(), 0755), 0) << deep;
+    }
+    ASSERT_EQ(deep.size() + 5, c.path_length);
+    run.package_ = deep;
+    test::WriteBytes(run.package_ + "setup", test::ReadBytes(SETUP_PROGRAM));
+    chmod((run.package_ + "setup").c_str(), 0755);
+    // A name no longer than "setup", so that the source path fits too.
+    run.AddInstaller("i.sh");
+    run.Config("[FL]\nversion=9\nfile=i.sh\n");
+
+    const std::string decoy = test::NewTempDir();
+    test::WriteBytes(decoy + "config.ini", "[FL]\nversion=9\nfile=evil.sh\n");
+    test::WriteBytes(decoy + "evil.sh", "#!/bin/sh\necho evil >> '" + run.record_ + "'\n");
+    chmod((decoy + "evil.sh").c_str(), 0755);
+
+    test::RegistryState registry({});
+    {
+      WorkingDirectory in_decoy(decoy);
+      ASSERT_EQ(run.Run(), 0) << c.path_length;
+    }
+    std::vector<std::string> lines = run.LogLines();
+    if (c.installs) {
+      ASSERT_EQ(lines.size(), 9u) << Join(lines);
+      EXPECT_EQ(lines[5], "CopyFile from " + run.package_ + "i.sh to " + run.temp_ + "i.sh");
+      EXPECT_EQ(run.Started(true), run.temp_ + "i.sh\n");
+    } else {
+      const std::vector<std::string> expected = {
+          "BANNER",
+          "CSetupDlg::OnInitDialog",
+          kStart,
+          "CSetupDlg::InstallPackage - The path of the program itself is missing or longer than 259 characters. "
+          "Quit installation...",
+          kFinish[0],
+          kFinish[1],
+          kFinish[2]};
+      EXPECT_EQ(Join(lines), Join(expected)) << c.path_length;
+      EXPECT_EQ(run.Started(false), "") << c.path_length;
+      EXPECT_EQ(Entries(run.temp_), std::vector<std::string>{"velsetup.log"}) << c.path_length << ": nothing copied";
+    }
+    std::filesystem::remove_all(root);
+    std::filesystem::remove_all(decoy);
+  }
+}
+
+// A read-only installer whose copy cannot be renamed onto the target (a
+// folder of that name is in the way): the failure is logged and the
+// temporary copy, read-only like its source, does not stay behind. (POSIX
+// removes read-only files anyway; the Wine suite holds Windows to it.)
+TEST(SetupHostile, AFailedRenameLeavesNoTemporaryCopy) {
+  SetupRun run;
+  run.AddInstaller("inst.sh");
+  chmod((run.package_ + "inst.sh").c_str(), 0555);
+  run.Config("[FL]\nversion=9\nfile=inst.sh\n");
+  ASSERT_EQ(mkdir((run.temp_ + "inst.sh").c_str(), 0755), 0);
+  test::RegistryState registry({});
+  ASSERT_EQ(run.Run(), 0);
+  std::vector<std::string> lines = run.LogLines();
+  ASSERT_EQ(lines.size(), 10u) << Join(lines);
+  EXPECT_EQ(lines[5], "CopyFile from " + run.package_ + "inst.sh to " + run.temp_ + "inst.sh");
+  EXPECT_EQ(lines[6], "CSetupDlg::InstallPackage - CopyFile failed, error <21>. Quit installation...");
+  EXPECT_EQ(run.Started(false), "");
+  EXPECT_EQ(Entries(run.temp_), (std::vector<std::string>{"inst.sh", "velsetup.log"}));
+  EXPECT_EQ(Entries(run.temp_ + "inst.sh"), std::vector<std::string>{});
+}
+
+}  // namespace
