@@ -240,7 +240,9 @@ TEST(SetupFaults, LogFiles) {
     std::string log = test::ReadBytes(run.temp_ + "velsetup.log");
     EXPECT_EQ(log.find("CSetupDlg::InstallPackage END") != std::string::npos, c.lines_written) << c.name;
     const std::string other = run.temp_ + "velsetup.log.other";
-    if (test::FileExists(other)) EXPECT_EQ(test::ReadBytes(other), "precious\n") << c.name;
+    if (test::FileExists(other)) {
+      EXPECT_EQ(test::ReadBytes(other), "precious\n") << c.name;
+    }
     // Losing the log never stops the install.
     EXPECT_EQ(run.Started(true), run.temp_ + "inst.sh\n") << c.name;
   }
