@@ -1,7 +1,9 @@
 #!/bin/sh
-# Runs a Windows program under Wine in the build's own prefix, quietly.
-# WINEPREFIX may be set by the caller; by default it lives in the build tree.
-: "${WINEPREFIX:=$(cd "$(dirname "$0")/.." && pwd)/build/win64/wineprefix}"
+# Runs a Windows program under Wine in the build's own prefix, quietly. The
+# caller's WINEPREFIX is never used (the tests write the registry and would
+# change the user's own Wine); PATHWARDEN_WINEPREFIX chooses another prefix
+# on purpose.
+WINEPREFIX="${PATHWARDEN_WINEPREFIX:-$(cd "$(dirname "$0")/.." && pwd)/build/win64/wineprefix}"
 export WINEPREFIX
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
