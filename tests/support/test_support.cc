@@ -78,18 +78,18 @@ class Watchdog {
   std::chrono::steady_clock::time_point deadline_;
 };
 
+// Never destroyed: its thread may outlive main.
+Watchdog* const g_watchdog = new Watchdog;
+
 class Hygiene : public ::testing::EmptyTestEventListener {
  public:
   void OnTestStart(const ::testing::TestInfo& info) override {
-    watchdog_->Arm(std::string(info.test_suite_name()) + "." + info.name());
+    g_watchdog->Arm(std::string(info.test_suite_name()) + "." + info.name());
   }
   void OnTestEnd(const ::testing::TestInfo&) override {
-    watchdog_->Disarm();
+    g_watchdog->Disarm();
     CleanUp();
   }
-
- private:
-  Watchdog* watchdog_ = new Watchdog;  // never destroyed: its thread may outlive main
 };
 
 [[maybe_unused]] const bool kHygieneInstalled = [] {
