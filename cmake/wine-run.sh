@@ -5,6 +5,13 @@
 # on purpose.
 WINEPREFIX="${PATHWARDEN_WINEPREFIX:-$(cd "$(dirname "$0")/.." && pwd)/build/win64/wineprefix}"
 export WINEPREFIX
+# Wine keeps its server's socket in a folder of TMPDIR whose name it writes
+# into the prefix: one fixed folder beside the prefix, so that every program
+# finds the same server whatever TMPDIR its caller set, and nothing lands in
+# the caller's temporary directory.
+TMPDIR="$WINEPREFIX-tmp"
+export TMPDIR
+mkdir -p "$TMPDIR"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 # "wine-run.sh wineserver -k" and the like act on this prefix's server.
