@@ -1,8 +1,17 @@
 #!/bin/sh
-# Runs a Windows program under Wine in the build's own prefix, quietly.
-# WINEPREFIX may be set by the caller; by default it lives in the build tree.
-: "${WINEPREFIX:=$(cd "$(dirname "$0")/.." && pwd)/build/win64/wineprefix}"
+# Runs a Windows program under Wine in the build's own prefix, quietly. The
+# caller's WINEPREFIX is never used (the tests write the registry and would
+# change the user's own Wine); PATHWARDEN_WINEPREFIX chooses another prefix
+# on purpose.
+WINEPREFIX="${PATHWARDEN_WINEPREFIX:-$(cd "$(dirname "$0")/.." && pwd)/build/win64/wineprefix}"
 export WINEPREFIX
+# Wine keeps its server's socket in a folder of TMPDIR whose name it writes
+# into the prefix: one fixed folder beside the prefix, so that every program
+# finds the same server whatever TMPDIR its caller set, and nothing lands in
+# the caller's temporary directory.
+TMPDIR="$WINEPREFIX-tmp"
+export TMPDIR
+mkdir -p "$TMPDIR"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 # "wine-run.sh wineserver -k" and the like act on this prefix's server.

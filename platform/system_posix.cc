@@ -6,6 +6,7 @@
 #include <string.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <string>
@@ -105,6 +106,14 @@ uint32_t ReadProfileString(const char* section, const char* key, const char* def
 }
 
 uint32_t GetLastSystemError() { return internal::t_last_error; }
+
+namespace {
+int64_t (*g_clock)() = nullptr;
+}  // namespace
+
+int64_t CurrentTime() { return g_clock ? g_clock() : static_cast<int64_t>(time(nullptr)); }
+
+void SetClockForTesting(int64_t (*clock)()) { g_clock = clock; }
 
 bool ToLocalTime(int64_t t, struct tm* out) {
   time_t value = static_cast<time_t>(t);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <limits.h>
+#include <time.h>
 
 #include "platform/platform.h"
 
@@ -28,6 +29,14 @@ uint32_t ReadProfileString(const char* section, const char* key, const char* def
 }
 
 uint32_t GetLastSystemError() { return GetLastError(); }
+
+namespace {
+int64_t (*g_clock)() = nullptr;
+}  // namespace
+
+int64_t CurrentTime() { return g_clock ? g_clock() : static_cast<int64_t>(_time64(nullptr)); }
+
+void SetClockForTesting(int64_t (*clock)()) { g_clock = clock; }
 
 bool ToLocalTime(int64_t t, struct tm* out) {
   __time64_t value = t;

@@ -1,8 +1,16 @@
 """Shared pieces of the Wine end-to-end and fault tests: an X display, a
-watch for visible windows, Wine in the build's prefix, and the log reader."""
+watch for visible windows, Wine in the build's prefix, and the log reader.
+
+Every wait has a limit: a run of setup.exe that does not end within
+RUN_LIMIT seconds is reported as a hang and stops the suite, as does the
+suite itself once past PATHWARDEN_HANG_SECONDS. Whatever happens, the
+session's folders are removed and its Wine processes and X server ended."""
+import atexit
+import ctypes
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -21,6 +29,28 @@ LATEST = "CSetupDlg::InstallPackage - Local FL or driver is already the latest. 
 FINISH = ["CSetupDlg::OnFinish START", "CSetupDlg::OnFinish END", "CSetupDlg::InstallPackage END"]
 
 results = []
+
+# One run of setup.exe takes a second or two under Wine; a Wine command
+# (reg, winepath) less.
+RUN_LIMIT = 60
+
+
+class Hang(Exception):
+    pass
+
+
+def _on_alarm(signum, frame):
+    raise Hang("the suite did not end within %s s" % os.environ.get("PATHWARDEN_HANG_SECONDS"))
+
+
+if os.environ.get("PATHWARDEN_HANG_SECONDS"):
+    signal.signal(signal.SIGALRM, _on_alarm)
+    signal.alarm(int(os.environ["PATHWARDEN_HANG_SECONDS"]))
+
+
+def _die_with_parent():
+    """In a child before exec: end it when the test runner ends, however."""
+    ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
 
 
 def check(name, ok, detail=""):
@@ -50,7 +80,8 @@ class Xvfb:
             if os.path.exists("/tmp/.X%d-lock" % display):
                 continue
             self.proc = subprocess.Popen(["Xvfb", ":%d" % display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                         preexec_fn=_die_with_parent)
             for _ in range(100):
                 if os.path.exists("/tmp/.X11-unix/X%d" % display):
                     self.display = ":%d" % display
@@ -106,7 +137,7 @@ class Wine:
 
     def run(self, *args, check_rc=True, extra_env=None):
         env = dict(self.env, **(extra_env or {}))
-        p = subprocess.run([self.runner] + list(args), env=env, capture_output=True, text=True)
+        p = subprocess.run([self.runner] + list(args), env=env, capture_output=True, text=True, timeout=RUN_LIMIT)
         if check_rc and p.returncode != 0:
             raise RuntimeError("%s failed: %s %s" % (args, p.stdout, p.stderr))
         return p
@@ -156,6 +187,8 @@ class Session:
         self.temp = wine.unix_path(self.temp_win)
         self.log = os.path.join(self.temp, "velsetup.log")
         self.work = tempfile.mkdtemp(prefix="pathwarden-e2e-")
+        self.closed = False
+        atexit.register(self.close)
         self.record = os.path.join(self.work, "record.txt")
         self.record_win = wine.windows_path(self.record)
 
@@ -195,7 +228,13 @@ class Session:
         began = time.monotonic()
         try:
             p = self.start_setup(pkg, exe, extra_env)
-            _, p.error_text = p.communicate(timeout=120)
+            try:
+                _, p.error_text = p.communicate(timeout=RUN_LIMIT)
+            except subprocess.TimeoutExpired:
+                p.kill()
+                p.communicate()
+                check(name + ": ended", False, "it hangs: no end within %d s; killed" % RUN_LIMIT)
+                raise Hang(name)
             elapsed = time.monotonic() - began
         finally:
             time.sleep(0.2)
@@ -214,5 +253,9 @@ class Session:
         return open(self.record).read().splitlines() if os.path.exists(self.record) else []
 
     def close(self):
+        """Removes the session's folders and ends its Wine processes; once."""
+        if self.closed:
+            return
+        self.closed = True
         shutil.rmtree(self.work, ignore_errors=True)
         self.wine.run("wineserver", "-k", check_rc=False)

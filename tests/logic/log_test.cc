@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+#include <string.h>
+
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "logic/log.h"
 #include "platform/platform.h"
@@ -11,14 +15,24 @@ namespace {
 
 const std::string kRule(71, '=');
 
+// A clock that moves on a day, an hour, a minute and a second at every
+// reading, so that two readings never show the same date or time.
+int64_t g_ticks = 0;
+int64_t TickingClock() { return g_ticks += 3661 + 86400; }
+
 class LogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = test::NewTempDir();
     path_ = dir_ + "velsetup.log";
     g_bFirstLog = 1;
+    g_ticks = 1700000000;
+    platform::SetClockForTesting(TickingClock);
   }
-  void TearDown() override { g_bFirstLog = 1; }
+  void TearDown() override {
+    g_bFirstLog = 1;
+    platform::SetClockForTesting(nullptr);
+  }
 
   // The file with the platform's line ends turned into '\n'.
   std::string Content() const {
@@ -97,12 +111,60 @@ TEST_F(LogTest, VeryLongMessagesAreWrittenWhole) {
   EXPECT_NE(Content().find(message + "\n"), std::string::npos);
 }
 
+#ifdef _WIN32
+const char kTempVariable[] = "TMP";  // the first place GetTempPathA looks
+const std::string kRoot = "C:\\";
+#else
+const char kTempVariable[] = "TMPDIR";
+const std::string kRoot = "/";
+#endif
+
+// A directory path of `length` characters, its closing separator included.
+std::string PathOfLength(size_t length) {
+  return kRoot + std::string(length - kRoot.size() - 1, 'd') + platform::kPathSeparator;
+}
+
+struct TempCase {
+  const char* name;
+  const char* value;  // the variable; null: unset
+  std::string temp;   // what GetTempDirectory gives; empty: none fits in 260
+  bool log_fits;
+};
+
 TEST(LogPath, IsTheTemporaryDirectoryWithTheFileNameOrEmpty) {
-  char temp[261] = {};
-  uint32_t n = platform::GetTempDirectory(260, temp);
-  ASSERT_GT(n, 0u);
-  ASSERT_TRUE(SetLogPathFromTempDirectory());
-  EXPECT_EQ(std::string(g_szLogPath), std::string(temp) + "velsetup.log");
+  const std::string sep(1, platform::kPathSeparator);
+  const std::string plain = kRoot + "tmpx", closed = plain + sep, len247 = PathOfLength(247),
+                    len248 = PathOfLength(248), len300 = PathOfLength(300);
+  const std::vector<TempCase> cases = {
+      {"without its closing separator", plain.c_str(), plain + sep, true},
+      {"with its closing separator", closed.c_str(), plain + sep, true},
+      // 247 + "velsetup.log" is 259 characters: the longest path that fits.
+      {"247 characters", len247.c_str(), len247, true},
+      {"248 characters: the log path would not fit", len248.c_str(), len248, false},
+      {"300 characters: none, never a cut one", len300.c_str(), "", false},
+#ifndef _WIN32
+      {"unset", nullptr, "/tmp/", true},
+      {"empty", "", "/tmp/", true},
+#endif
+  };
+  const char* saved = getenv(kTempVariable);
+  const std::string restore = saved ? saved : "";
+  for (const TempCase& c : cases) {
+    test::SetEnv(kTempVariable, c.value);
+    char temp[300];
+    memset(temp, '#', sizeof temp);
+    uint32_t n = platform::GetTempDirectory(260, temp);
+    if (c.temp.empty()) {
+      EXPECT_TRUE(n == 0 || n > 260) << c.name << ": " << n;
+      EXPECT_EQ(std::string(temp, sizeof temp), std::string(sizeof temp, '#')) << c.name << ": the buffer was written";
+    } else {
+      EXPECT_EQ(std::string(temp, n), c.temp) << c.name;
+      EXPECT_EQ(temp[n], '\0') << c.name;
+    }
+    EXPECT_EQ(SetLogPathFromTempDirectory(), c.log_fits) << c.name;
+    EXPECT_EQ(std::string(g_szLogPath), c.log_fits ? c.temp + "velsetup.log" : "") << c.name;
+  }
+  test::SetEnv(kTempVariable, saved ? restore.c_str() : nullptr);
 }
 
 }  // namespace

@@ -31,6 +31,7 @@ TEST(ProfileString, FollowsTheWindowsReader) {
       {"first of repeated keys, single quotes dropped", sample, "driver", "version", "single"},
       {"spaces around section name", sample, "spaced", "k", "v"},
       {"key without equals sign", sample, "spaced", "noeq", ""},
+      {"key without equals sign ends the search", "[FL]\nversion\nversion=1\n", "FL", "version", ""},
       {"missing section", sample, "none", "version", ""},
       {"missing key", sample, "FL", "none", ""},
       {"UTF-8 byte-order mark", "\xEF\xBB\xBF[FL]\r\nversion=1.0\r\n", "FL", "version", "1.0"},

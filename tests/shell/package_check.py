@@ -16,7 +16,14 @@ def main(build, version):
         results.append(bool(ok))
         print(("PASS " if ok else "FAIL ") + name + ("" if ok else ": " + str(detail)))
 
-    out = tempfile.mkdtemp(prefix="pathwarden-package-")
+    with tempfile.TemporaryDirectory(prefix="pathwarden-package-") as out:
+        check_package(build, version, out, check)
+    passed = sum(results)
+    print("%d passed, %d failed" % (passed, len(results) - passed))
+    return 0 if passed == len(results) else 1
+
+
+def check_package(build, version, out, check):
     p = subprocess.run(["cpack", "-G", "ZIP", "-B", out, "--config", os.path.join(build, "CPackConfig.cmake")],
                        capture_output=True, text=True)
     check("cpack succeeds", p.returncode == 0, p.stdout + p.stderr)
@@ -35,9 +42,6 @@ def main(build, version):
             ini = z.read(top + "config.ini").decode()
             check("config.ini template has the three keys",
                   all(k in ini for k in ("[FL]", "[driver]", "\nversion=", "\nfile=")), ini)
-    passed = sum(results)
-    print("%d passed, %d failed" % (passed, len(results) - passed))
-    return 0 if passed == len(results) else 1
 
 
 if __name__ == "__main__":

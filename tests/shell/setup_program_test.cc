@@ -179,6 +179,15 @@ TEST(SetupProgram, FaultyInstallerNamesAndCopiesLaunchNothingWrong) {
       {"missing installer with a stale copy in temp", "inst.sh", true, false, {}, "COPY+FAIL", ""},
       {"not executable and nothing to open it", "data.txt", false, true, {"PATH=/nonexistent"}, "COPY+OPENFAIL", ""},
       {"subdirectory", "sub/inst.sh", false, true, {}, "COPY", "sub/inst.sh"},
+      // The shell's results: 32 and below are failures, 33 and above not.
+      {"open gives 32",
+       "inst.sh",
+       false,
+       true,
+       {"VELSETUP_SHELL_RESULT=32"},
+       "COPY\nCSetupDlg::InstallPackage - ShellExecute failed, result <32>.",
+       ""},
+      {"open gives 33", "inst.sh", false, true, {"VELSETUP_SHELL_RESULT=33"}, "COPY", ""},
   };
   for (const FaultCase& c : cases) {
     SetupRun run;
@@ -207,6 +216,8 @@ TEST(SetupProgram, FaultyInstallerNamesAndCopiesLaunchNothingWrong) {
       want = {copy, "CSetupDlg::InstallPackage - CopyFile failed, error <2>. Quit installation..."};
     } else if (c.expected_line == "COPY+OPENFAIL") {
       want = {copy, "CSetupDlg::InstallPackage - ShellExecute failed, result <31>."};
+    } else if (c.expected_line.rfind("COPY\n", 0) == 0) {
+      want = {copy, c.expected_line.substr(5)};
     } else {
       want = {c.expected_line};
     }
@@ -273,6 +284,25 @@ TEST(SetupProgram, TemporaryPathTooLongMeansNoLogNoCopyNoLaunch) {
   EXPECT_EQ(run.Started(false), "");
   EXPECT_TRUE(test::FileExists(run.package_ + "inst.sh"));
   EXPECT_FALSE(test::FileExists(run.temp_ + "velsetup.log"));
+}
+
+TEST(SetupProgram, ProgramPathsFitIn260OrNoFolderIsUsed) {
+  // setup's own path must fit, with its zero, in 260 characters: a cut path
+  // would name some other folder, so none is used and no config.ini is read.
+  for (size_t length : {259u, 260u}) {
+    SetupRun run;
+    run.UsePackageFolder(DeepFolder(run.package_, length - std::string("setup").size()));
+    ASSERT_EQ((run.package_ + "setup").size(), length);
+    run.AddInstaller("inst.sh");
+    run.Config("[FL]\nversion=9\nfile=inst.sh\n");
+    test::RegistryState registry({});
+    ASSERT_EQ(run.Run(), 0) << length;
+    const bool fits = length < 260;
+    std::vector<std::string> lines = run.LogLines();
+    ASSERT_GE(lines.size(), 5u) << length << "\n" << Join(lines);
+    EXPECT_EQ(lines[3] + "\n" + lines[4], VersionLines(0, fits ? 9 : 0, 0, 0)) << length;
+    EXPECT_EQ(run.Started(fits), fits ? run.temp_ + "inst.sh\n" : "") << length;
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #define PATHWARDEN_TESTS_SHELL_SETUP_RUN_H_
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <regex>
@@ -68,10 +70,30 @@ class SetupRun {
     char* argv[] = {&program[0], nullptr};
     pid_t pid;
     if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return -1;
+    // A run takes milliseconds; one still going after the limit hangs, and
+    // is ended so that the test can report it and clean up.
     int status = 0;
-    waitpid(pid, &status, 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kRunLimitSeconds);
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "setup hangs: it did not end within " << kRunLimitSeconds << " s and was killed";
+        return -2;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
+
+  // Runs the program from `folder` (made by the caller) instead.
+  void UsePackageFolder(const std::string& folder) {
+    package_ = folder;
+    test::WriteBytes(package_ + "setup", test::ReadBytes(SETUP_PROGRAM));
+    chmod((package_ + "setup").c_str(), 0755);
+  }
+
+  static constexpr int kRunLimitSeconds = 20;
 
   // The log's message texts, banners shown as "BANNER".
   std::vector<std::string> LogLines() const {
@@ -122,6 +144,20 @@ inline std::string VersionLines(int local_fl, int config_fl, int local_driver, i
   return "CSetupDlg::InstallPackage nLocalFLVersion=<" + std::to_string(local_fl) + ">, nConfigFLVersion=<" +
          std::to_string(config_fl) + ">\nCSetupDlg::InstallPackage nLocalDriverVersion=<" +
          std::to_string(local_driver) + ">, nConfigDriverVersion=<" + std::to_string(config_driver) + ">";
+}
+
+// Makes the folders of a path below `base` that is `length` characters long,
+// its closing '/' included, and returns it.
+inline std::string DeepFolder(const std::string& base, size_t length) {
+  std::string path = base;
+  while (path.size() < length) {
+    size_t room = length - path.size() - 1;  // characters before the next '/'
+    // No folder name of one character left over at the end.
+    size_t name = room > 200 ? std::min<size_t>(100, room - 2) : room;
+    path += std::string(name, 'p') + "/";
+    mkdir(path.c_str(), 0755);
+  }
+  return path;
 }
 
 inline std::string Join(const std::vector<std::string>& lines) {

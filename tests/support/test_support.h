@@ -11,6 +11,13 @@
 namespace test {
 
 // A fresh, empty folder for one test; its path ends with the separator.
+// Every such folder is removed when the test ends, passed or failed.
+//
+// At the end of each test, processes it left running (the test installers
+// the program started included: the test process adopts them on POSIX) are
+// given a moment to end, then ended. A test that runs past
+// PATHWARDEN_HANG_SECONDS (60 unless set) is reported as hung and ended,
+// after the same cleanup.
 std::string NewTempDir();
 
 void WriteBytes(const std::string& path, const std::string& bytes);
@@ -29,6 +36,14 @@ const char* LineEnd();
 
 // Sets (or with null, removes) an environment variable of this process.
 void SetEnv(const char* name, const char* value);
+
+namespace internal {
+// Per platform: remember a folder to remove; remove a folder with all it
+// holds; wait for, then end, the processes a test left behind.
+void RememberScratch(const std::string& dir);
+void RemoveTree(const std::string& dir);
+void EndStrayProcesses();
+}  // namespace internal
 
 constexpr uint32_t kRegSz = 1;
 constexpr uint32_t kRegExpandSz = 2;

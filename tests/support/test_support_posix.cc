@@ -1,10 +1,18 @@
+#include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -15,9 +23,84 @@ namespace test {
 std::string NewTempDir() {
   const char* base = getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/pathwarden-test-XXXXXX";
-  if (!mkdtemp(&pattern[0])) ADD_FAILURE() << "mkdtemp failed for " << pattern;
+  if (!mkdtemp(&pattern[0])) {
+    ADD_FAILURE() << "mkdtemp failed for " << pattern;
+  } else {
+    internal::RememberScratch(pattern);
+  }
   return pattern + "/";
 }
+
+namespace internal {
+
+namespace {
+
+// Installers the program starts are detached from it (their parent exits at
+// once): this process adopts them, so that it can wait for them and end them.
+[[maybe_unused]] const bool kAdoptsOrphans = prctl(PR_SET_CHILD_SUBREAPER, 1) == 0;
+
+// The processes whose parent is this one.
+std::vector<pid_t> Children() {
+  std::vector<pid_t> children;
+  DIR* proc = opendir("/proc");
+  if (!proc) return children;
+  const pid_t self = getpid();
+  while (dirent* entry = readdir(proc)) {
+    char* end = nullptr;
+    long pid = strtol(entry->d_name, &end, 10);
+    if (pid <= 0 || *end) continue;
+    std::string stat = ReadBytes(std::string("/proc/") + entry->d_name + "/stat");
+    // pid (name) state ppid ...: the name may hold anything but ends at the last ')'.
+    size_t close = stat.rfind(')');
+    int ppid = 0;
+    char state = 0;
+    if (close != std::string::npos && sscanf(stat.c_str() + close + 1, " %c %d", &state, &ppid) == 2 && ppid == self) {
+      children.push_back(static_cast<pid_t>(pid));
+    }
+  }
+  closedir(proc);
+  return children;
+}
+
+int MakeWritable(const char* path, const struct stat* st, int type, struct FTW*) {
+  if (type == FTW_D || type == FTW_DNR) chmod(path, (st->st_mode & 07777) | S_IRWXU);
+  return 0;
+}
+
+int RemoveEntry(const char* path, const struct stat*, int type, struct FTW*) {
+  if (type == FTW_DP) {
+    rmdir(path);
+  } else {
+    unlink(path);
+  }
+  return 0;
+}
+
+}  // namespace
+
+void EndStrayProcesses() {
+  // Reap what has ended; give the rest two seconds, then end them.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  for (;;) {
+    while (waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
+    std::vector<pid_t> children = Children();
+    if (children.empty()) return;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      for (pid_t child : children) kill(child, SIGKILL);
+      for (pid_t child : children) waitpid(child, nullptr, 0);
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+void RemoveTree(const std::string& dir) {
+  nftw(dir.c_str(), MakeWritable, 16, FTW_PHYS);
+  nftw(dir.c_str(), RemoveEntry, 16, FTW_PHYS | FTW_DEPTH);
+}
+
+}  // namespace internal
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

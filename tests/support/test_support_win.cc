@@ -18,13 +18,43 @@ std::string NewTempDir() {
     char name[64];
     snprintf(name, sizeof name, "pathwarden-test-%lu-%u", GetCurrentProcessId(), ++counter);
     std::string dir = std::string(base) + name;
-    if (CreateDirectoryA(dir.c_str(), nullptr)) return dir + "\\";
+    if (CreateDirectoryA(dir.c_str(), nullptr)) {
+      internal::RememberScratch(dir);
+      return dir + "\\";
+    }
     if (GetLastError() != ERROR_ALREADY_EXISTS) {
       ADD_FAILURE() << "cannot create " << dir;
       return dir + "\\";
     }
   }
 }
+
+namespace internal {
+
+void RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA entry;
+  HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = entry.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string path = dir + "\\" + name;
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+
+// The unit tests under Wine start no processes.
+void EndStrayProcesses() {}
+
+}  // namespace internal
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
   FILE* f = fopen(path.c_str(), "wb");
