@@ -81,13 +81,7 @@ TEST(SetupHostile, WithoutItsOwnFolderNothingIsReadFromElsewhere) {
     SetupRun run;
     // The package folder, deep enough that ".../setup" has the length wanted.
     const std::string root = test::NewTempDir();
-    std::string deep = root;
-    const size_t folder_length = c.path_length - std::string("setup").size();
-    while (deep.size() < folder_length) {
-      size_t part = std::min<size_t>(100, folder_length - deep.size() - 1);
-      deep += std::string(part, 'p') + "/";
-      ASSERT_EQ(mkdir(deep.c_str(), 0755), 0) << deep;
-    }
+    const std::string deep = DeepFolder(root, c.path_length - std::string("setup").size());
     ASSERT_EQ(deep.size() + 5, c.path_length);
     run.package_ = deep;
     test::WriteBytes(run.package_ + "setup", test::ReadBytes(SETUP_PROGRAM));

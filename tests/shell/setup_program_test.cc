@@ -286,23 +286,4 @@ TEST(SetupProgram, TemporaryPathTooLongMeansNoLogNoCopyNoLaunch) {
   EXPECT_FALSE(test::FileExists(run.temp_ + "velsetup.log"));
 }
 
-TEST(SetupProgram, ProgramPathsFitIn260OrNoFolderIsUsed) {
-  // setup's own path must fit, with its zero, in 260 characters: a cut path
-  // would name some other folder, so none is used and no config.ini is read.
-  for (size_t length : {259u, 260u}) {
-    SetupRun run;
-    run.UsePackageFolder(DeepFolder(run.package_, length - std::string("setup").size()));
-    ASSERT_EQ((run.package_ + "setup").size(), length);
-    run.AddInstaller("inst.sh");
-    run.Config("[FL]\nversion=9\nfile=inst.sh\n");
-    test::RegistryState registry({});
-    ASSERT_EQ(run.Run(), 0) << length;
-    const bool fits = length < 260;
-    std::vector<std::string> lines = run.LogLines();
-    ASSERT_GE(lines.size(), 5u) << length << "\n" << Join(lines);
-    EXPECT_EQ(lines[3] + "\n" + lines[4], VersionLines(0, fits ? 9 : 0, 0, 0)) << length;
-    EXPECT_EQ(run.Started(fits), fits ? run.temp_ + "inst.sh\n" : "") << length;
-  }
-}
-
 }  // namespace
