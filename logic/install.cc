@@ -3,6 +3,7 @@
 #include "logic/config.h"
 #include "logic/log.h"
 #include "logic/probes.h"
+#include "logic/staging.h"
 #include "logic/text.h"
 #include "logic/version.h"
 #include "platform/platform.h"
@@ -52,15 +53,6 @@ void CopyAndOpen(const std::string& source, const std::string& target, const std
   if (opened <= 32) {
     Log(StringPrintf("CSetupDlg::InstallPackage - ShellExecute failed, result <%d>.", static_cast<int>(opened)));
   }
-}
-
-// Sixteen random hexadecimal digits; empty if the system has no randomness.
-std::string RandomHex() {
-  uint8_t bytes[8];
-  if (!platform::RandomBytes(bytes, sizeof bytes)) return std::string();
-  std::string hex;
-  for (uint8_t b : bytes) hex += StringPrintf("%02x", b);
-  return hex;
 }
 
 }  // namespace
@@ -122,15 +114,11 @@ uint32_t InstallPackage(void* setup_window) {
       Log(StringPrintf("CSetupDlg::InstallPackage - The installer file name <%s> %s. Quit installation...",
                        name.c_str(), problem));
     } else {
-      const bool elevated = platform::IsElevated();
-      const std::string random = elevated ? RandomHex() : std::string();
-      const std::string staging = StagingDirectory(strTempDir, elevated, random);
-      if (elevated && (random.empty() || !platform::CreatePrivateDirectory(staging.c_str()))) {
-        Log(
-            StringPrintf("CSetupDlg::InstallPackage - Could not create the private folder <%s>, error <%u>. "
-                         "Quit installation...",
-                         staging.c_str(), platform::GetLastSystemError()));
-      } else {
+      // Elevated runs stage in a private folder of the system's temporary
+      // directory, held until the installer has started.
+      std::string staging = strTempDir;
+      platform::DirectoryHold hold;
+      if (!platform::IsElevated() || PreparePrivateStaging(&staging, &hold)) {
         CopyAndOpen(strExeDir + name, staging + name, staging, name);
       }
     }
