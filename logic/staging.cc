@@ -39,9 +39,10 @@ bool TreeInUse(const std::string& dir) {
   return false;
 }
 
-// Removes `dir` (no separator at its end) and what it holds: links as links,
-// files with their read-only attribute cleared. False if anything stays.
-bool RemoveTree(const std::string& dir) {
+// Removes what `dir` (no separator at its end) holds: links as links, files
+// with their read-only attribute cleared, subdirectories with their
+// contents. False if anything stays.
+bool RemoveContents(const std::string& dir) {
   std::vector<std::string> names;
   if (!List(dir, &names)) return false;
   bool whole = true;
@@ -50,12 +51,12 @@ bool RemoveTree(const std::string& dir) {
     if (path.size() >= kPathLimit) {
       whole = false;
     } else if (platform::GetEntryKind(path.c_str()) == platform::EntryKind::kDirectory) {
-      whole = RemoveTree(path) && whole;
+      whole = RemoveContents(path) && platform::RemoveDirectoryAt(path.c_str()) && whole;
     } else {
       whole = platform::RemoveEntry(path.c_str()) && whole;
     }
   }
-  return whole && platform::RemoveDirectoryAt(dir.c_str());
+  return whole;
 }
 
 // Sixteen random hexadecimal digits; empty if the system has no randomness.
@@ -100,7 +101,8 @@ StagingCleanup RemoveEarlierStagingFolders(const std::string& base, const std::s
     // Held while it is checked and removed, so that no run can take it as
     // its new folder meanwhile; a run's own hold makes this fail.
     platform::DirectoryHold hold;
-    if (!platform::HoldForRemoval(path.c_str(), &hold) || TreeInUse(path) || !RemoveTree(path)) {
+    if (!platform::HoldForRemoval(path.c_str(), &hold) || TreeInUse(path) || !RemoveContents(path) ||
+        !platform::RemoveHeldDirectory(path.c_str(), &hold)) {
       ++result.in_use;
     } else {
       ++result.removed;

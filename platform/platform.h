@@ -214,6 +214,10 @@ bool RemoveEntry(const char* path);
 // Removes one empty directory, or a directory link itself.
 bool RemoveDirectoryAt(const char* path);
 
+// Removes the empty directory `path` that `hold` holds (HoldForRemoval), and
+// releases the hold: on Windows through the held handle itself.
+bool RemoveHeldDirectory(const char* path, DirectoryHold* hold);
+
 // True when the process runs elevated or as the system account. The POSIX
 // stand-in answers VELSETUP_ELEVATED=1 (there is no such state to ask).
 bool IsElevated();

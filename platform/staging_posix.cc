@@ -155,4 +155,10 @@ bool RemoveDirectoryAt(const char* path) {
   return true;
 }
 
+bool RemoveHeldDirectory(const char* path, DirectoryHold* hold) {
+  bool removed = RemoveDirectoryAt(path);
+  hold->Release();
+  return removed;
+}
+
 }  // namespace platform

@@ -8,30 +8,38 @@
 namespace platform {
 
 bool ListDirectory(const char* path, void (*visit)(void* context, const char* name), void* context) {
-  char pattern[MAX_PATH];
-  size_t n = strlen(path);
-  const bool separator = n > 0 && (path[n - 1] == '\\' || path[n - 1] == '/');
-  if (n + (separator ? 1 : 2) >= sizeof pattern) {
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return false;
+  // Listed through a handle of its own, shared with everyone (path searches
+  // may not share deletion, and a folder being cleared is held for it), and
+  // opened without following a reparse point.
+  HANDLE dir = CreateFileA(path, FILE_LIST_DIRECTORY | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (dir == INVALID_HANDLE_VALUE) return false;
+  // Aligned for the records, which hold 8-byte fields.
+  alignas(8) BYTE buffer[16384];
+  char name[MAX_PATH];
+  bool ok = true;
+  while (GetFileInformationByHandleEx(dir, FileFullDirectoryInfo, buffer, sizeof buffer)) {
+    for (DWORD offset = 0;;) {
+      const auto* entry = reinterpret_cast<const FILE_FULL_DIR_INFO*>(buffer + offset);
+      const int wide = static_cast<int>(entry->FileNameLength / sizeof(WCHAR));
+      // Names that do not fit or have no ANSI form cannot be named by path:
+      // not visited.
+      BOOL lossy = FALSE;
+      int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, entry->FileName, wide, name, sizeof name - 1, nullptr,
+                                  &lossy);
+      if (n > 0 && !lossy) {
+        name[n] = '\0';
+        if (strcmp(name, ".") != 0 && strcmp(name, "..") != 0) visit(context, name);
+      }
+      if (entry->NextEntryOffset == 0) break;
+      offset += entry->NextEntryOffset;
+    }
   }
-  memcpy(pattern, path, n);
-  if (!separator) pattern[n++] = '\\';
-  pattern[n++] = '*';
-  pattern[n] = '\0';
-  WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA(pattern, &entry);
-  if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
-  do {
-    if (strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0) visit(context, entry.cFileName);
-  } while (FindNextFileA(find, &entry));
+  if (GetLastError() != ERROR_NO_MORE_FILES) ok = false;
   DWORD error = GetLastError();
-  FindClose(find);
-  if (error != ERROR_NO_MORE_FILES) {
-    SetLastError(error);
-    return false;
-  }
-  return true;
+  CloseHandle(dir);
+  SetLastError(error);
+  return ok;
 }
 
 bool IsFileInUse(const char* path) {

@@ -212,4 +212,16 @@ bool HoldForRemoval(const char* path, DirectoryHold* hold) {
   return true;
 }
 
+bool RemoveHeldDirectory(const char*, DirectoryHold* hold) {
+  // Through the handle that was checked, not the path again; the directory
+  // goes when the handle closes, and only if it is empty.
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  HANDLE dir = reinterpret_cast<HANDLE>(*hold->receive());
+  bool marked = dir != INVALID_HANDLE_VALUE &&
+                SetFileInformationByHandle(dir, FileDispositionInfo, &disposition, sizeof disposition);
+  DWORD error = GetLastError();
+  hold->Release();
+  return marked || Fail(error);
+}
+
 }  // namespace platform

@@ -3,8 +3,13 @@
      wine_helper close-setup MILLISECONDS closes the hidden setup dialog (as
                                           another program would, with WM_CLOSE)
                                           as soon as it appears
+     wine_helper security PATH            prints PATH's owner and access list as
+                                          the system reports them (SDDL), and
+                                          whether it is a reparse point
    Prints one line saying what it did. */
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -36,6 +41,22 @@ int main(int argc, char** argv) {
     printf("not found\n");
     return 1;
   }
-  fprintf(stderr, "usage: wine_helper lock PATH MS | close-setup MS\n");
+  if (argc == 3 && strcmp(argv[1], "security") == 0) {
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    LPSTR text = NULL;
+    DWORD attributes = GetFileAttributesA(argv[2]);
+    const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    if (GetNamedSecurityInfoA(argv[2], SE_FILE_OBJECT, what, NULL, NULL, NULL, NULL, &descriptor) != ERROR_SUCCESS ||
+        !ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, what, &text, NULL)) {
+      printf("security failed %lu\n", GetLastError());
+      return 1;
+    }
+    printf("%s%s\n", text, attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                               ? " reparse-point" : "");
+    LocalFree(text);
+    LocalFree(descriptor);
+    return 0;
+  }
+  fprintf(stderr, "usage: wine_helper lock PATH MS | close-setup MS | security PATH\n");
   return 2;
 }
