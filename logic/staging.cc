@@ -31,7 +31,9 @@ bool TreeInUse(const std::string& dir) {
   std::vector<std::string> names;
   if (!List(dir, &names)) return true;
   for (const std::string& name : names) {
-    const std::string path = dir + platform::kPathSeparator + name;
+    std::string path = dir;
+    path += platform::kPathSeparator;
+    path += name;
     if (path.size() >= kPathLimit) return true;
     platform::EntryKind kind = platform::GetEntryKind(path.c_str());
     if (kind == platform::EntryKind::kDirectory ? TreeInUse(path) : platform::IsFileInUse(path.c_str())) return true;
@@ -47,7 +49,9 @@ bool RemoveContents(const std::string& dir) {
   if (!List(dir, &names)) return false;
   bool whole = true;
   for (const std::string& name : names) {
-    const std::string path = dir + platform::kPathSeparator + name;
+    std::string path = dir;
+    path += platform::kPathSeparator;
+    path += name;
     if (path.size() >= kPathLimit) {
       whole = false;
     } else if (platform::GetEntryKind(path.c_str()) == platform::EntryKind::kDirectory) {
@@ -92,9 +96,8 @@ StagingCleanup RemoveEarlierStagingFolders(const std::string& base, const std::s
     const platform::FolderOwner owner = platform::GetEntryKind(path.c_str()) == platform::EntryKind::kDirectory
                                             ? platform::GetFolderOwner(path.c_str())
                                             : platform::FolderOwner::kNotAFolder;
-    if (path.size() >= kPathLimit ||
-        !(owner == platform::FolderOwner::kAdministrators ||
-          (account_owned && owner == platform::FolderOwner::kAccount))) {
+    if (path.size() >= kPathLimit || !(owner == platform::FolderOwner::kAdministrators ||
+                                       (account_owned && owner == platform::FolderOwner::kAccount))) {
       ++result.left_alone;
       continue;
     }
@@ -140,7 +143,8 @@ bool PreparePrivateStaging(std::string* staging, platform::DirectoryHold* hold) 
     created = platform::CreatePrivateDirectory(staging->c_str(), hold, &owned_by_account);
   }
   if (!created) {
-    Log(StringPrintf("CSetupDlg::InstallPackage - Could not create the private folder <%s>, error <%u>. "
+    Log(
+        StringPrintf("CSetupDlg::InstallPackage - Could not create the private folder <%s>, error <%u>. "
                      "Quit installation...",
                      staging->c_str(), platform::GetLastSystemError()));
     return false;
@@ -151,7 +155,8 @@ bool PreparePrivateStaging(std::string* staging, platform::DirectoryHold* hold) 
   }
   const StagingCleanup cleanup = RemoveEarlierStagingFolders(base, name, owned_by_account);
   if (cleanup.removed || cleanup.in_use || cleanup.left_alone) {
-    Log(StringPrintf("CSetupDlg::InstallPackage - Earlier private folders in %s: %d removed, %d in use kept, "
+    Log(
+        StringPrintf("CSetupDlg::InstallPackage - Earlier private folders in %s: %d removed, %d in use kept, "
                      "%d not ours left alone.",
                      base.c_str(), cleanup.removed, cleanup.in_use, cleanup.left_alone));
   }

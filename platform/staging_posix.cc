@@ -73,8 +73,8 @@ bool CreatePrivateDirectory(const char* path, DirectoryHold* hold, bool* owned_b
   // Held first: another run clearing earlier folders may have taken it for
   // one between mkdir and open; then it is locked by that run or gone.
   if (!error && flock(fd, LOCK_EX | LOCK_NB) != 0) error = static_cast<uint32_t>(errno);
-  struct stat st;
-  struct stat at_path;
+  struct stat st = {};
+  struct stat at_path = {};
   // Readable by all, changed by its owner only; then checked as made.
   if (!error && (fchmod(fd, 0755) != 0 || fstat(fd, &st) != 0 || lstat(path, &at_path) != 0)) {
     error = static_cast<uint32_t>(errno);

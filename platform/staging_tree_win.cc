@@ -11,8 +11,9 @@ bool ListDirectory(const char* path, void (*visit)(void* context, const char* na
   // Listed through a handle of its own, shared with everyone (path searches
   // may not share deletion, and a folder being cleared is held for it), and
   // opened without following a reparse point.
-  HANDLE dir = CreateFileA(path, FILE_LIST_DIRECTORY | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE dir =
+      CreateFileA(path, FILE_LIST_DIRECTORY | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (dir == INVALID_HANDLE_VALUE) return false;
   // Aligned for the records, which hold 8-byte fields.
   alignas(8) BYTE buffer[16384];

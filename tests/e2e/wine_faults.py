@@ -166,7 +166,7 @@ def main():
             started = s.started(True)
             check("installer in a subdirectory%s: started from the copy" % mode,
                   len(started) == 1 and re.fullmatch(s.staging(unelevated) + r"sub\\inst\.exe", started[0], re.I),
-                  started)
+                  (started, log_lines(s.log)))
 
         # Unelevated, the copy goes to one name in %TEMP%: while an earlier
         # copy still runs, Windows cannot replace it; the failure is logged and

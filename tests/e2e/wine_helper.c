@@ -51,8 +51,9 @@ int main(int argc, char** argv) {
       printf("security failed %lu\n", GetLastError());
       return 1;
     }
-    printf("%s%s\n", text, attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                               ? " reparse-point" : "");
+    printf(
+        "%s%s\n", text,
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? " reparse-point" : "");
     LocalFree(text);
     LocalFree(descriptor);
     return 0;

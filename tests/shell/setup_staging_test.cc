@@ -184,8 +184,8 @@ TEST(SetupStaging, NoUsableSystemTemporaryDirectoryMeansNoCopy) {
   for (const char* what : {"missing", "too long"}) {
     SetupRun run = ElevatedRun();
     Cleanup cleanup{{run.package_, run.temp_, run.system_temp_}};
-    const std::string base = std::string(what) == "missing" ? run.system_temp_ + "gone/"
-                                                            : run.system_temp_ + std::string(260, 'd') + "/";
+    const std::string base =
+        std::string(what) == "missing" ? run.system_temp_ + "gone/" : run.system_temp_ + std::string(260, 'd') + "/";
     test::RegistryState registry({});
     ASSERT_EQ(run.Run({kElevated, "VELSETUP_SYSTEM_TEMP=" + base}), 0) << what;
     std::vector<std::string> lines = run.LogLines();
