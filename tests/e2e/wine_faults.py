@@ -268,22 +268,24 @@ def main():
             wine.run("wineserver", "-k", check_rc=False)
             wine.run("wineserver", "-w", check_rc=False)
             subprocess.run([args.wine, "cmd", "/c", "exit"], env=ja, capture_output=True)
-            s.fresh()
-            pkg = s.package(install, folder="\u8868 ")
-            os.rename(os.path.join(pkg, "setup.exe"), os.path.join(pkg, "\u8868.exe"))
-            p = s.start_setup(pkg, exe="\u8868.exe", extra_env={"LC_ALL": "ja_JP.UTF-8", "LANG": "ja_JP.UTF-8"})
-            p.wait(timeout=120)
-            check("code page 932: exit code 0", p.returncode == 0, p.returncode)
-            raw = open(s.log, "rb").read() if os.path.exists(s.log) else b""
-            text = raw.decode("cp932", errors="replace")
-            src = wine.windows_path(os.path.join(pkg, "inst.exe"))
-            check("code page 932: config.ini found beside the executable",
-                  "nConfigFLVersion=<9>" in text, text[-600:])
-            m = re.search(r"CopyFile from (.*) to (.*)\r\n", text)
-            check("code page 932: the copy line shows the right paths",
-                  m and m.group(1) == src and re.fullmatch(s.staging(False) + r"inst\.exe", m.group(2)),
-                  m.groups() if m else text[-600:])
-            check("code page 932: started", len(s.started(True)) == 1)
+            for unelevated, mode in MODES:
+                s.fresh()
+                pkg = s.package(install, folder="\u8868 ")
+                os.rename(os.path.join(pkg, "setup.exe"), os.path.join(pkg, "\u8868.exe"))
+                p = s.start_setup(pkg, exe="\u8868.exe", extra_env={"LC_ALL": "ja_JP.UTF-8", "LANG": "ja_JP.UTF-8"},
+                                  unelevated=unelevated)
+                p.wait(timeout=120)
+                check("code page 932%s: exit code 0" % mode, p.returncode == 0, p.returncode)
+                raw = open(s.log, "rb").read() if os.path.exists(s.log) else b""
+                text = raw.decode("cp932", errors="replace")
+                src = wine.windows_path(os.path.join(pkg, "inst.exe"))
+                check("code page 932%s: config.ini found beside the executable" % mode,
+                      "nConfigFLVersion=<9>" in text, text[-600:])
+                m = re.search(r"CopyFile from (.*) to (.*)\r\n", text)
+                check("code page 932%s: the copy line shows the right paths" % mode,
+                      m and m.group(1) == src and re.fullmatch(s.staging(unelevated) + r"inst\.exe", m.group(2)),
+                      m.groups() if m else text[-600:])
+                check("code page 932%s: started" % mode, len(s.started(True)) == 1)
             wine.run("wineserver", "-k", check_rc=False)
 
         s.close()
