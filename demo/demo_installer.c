@@ -1,8 +1,11 @@
 /* The demo and test stand-in for a client package's installer: it appends the path it was
-   started from to the file named by PATHWARDEN_RECORD, and shows nothing. */
+   started from to the file named by PATHWARDEN_RECORD, and shows nothing. For the tests it
+   also writes RECORD.elevated ("1" when its token is elevated, else "0"), and stays running
+   for PATHWARDEN_LINGER milliseconds when that is set, as a real installer runs a while. */
 #include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
+#include <stdlib.h>
 #include <string.h>
 
 /* Beside the record, in RECORD.acl: the access list of the folder the
@@ -34,12 +37,32 @@ static void RecordFolderAcl(const char* record, char* path) {
   *slash = '\\';
 }
 
+/* RECORD.elevated: whether this process runs elevated, as setup.exe decides. */
+static void RecordElevation(const char* record) {
+  char elevated_record[MAX_PATH + 16];
+  HANDLE token;
+  TOKEN_ELEVATION elevation = {0};
+  DWORD size = 0;
+  HANDLE file;
+  DWORD written;
+  if (lstrlenA(record) + 10 > MAX_PATH || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+  GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+  CloseHandle(token);
+  lstrcpyA(elevated_record, record);
+  lstrcatA(elevated_record, ".elevated");
+  file = CreateFileA(elevated_record, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (file == INVALID_HANDLE_VALUE) return;
+  WriteFile(file, elevation.TokenIsElevated ? "1" : "0", 1, &written, NULL);
+  CloseHandle(file);
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show) {
   char path[MAX_PATH + 2];
   char record[MAX_PATH + 1];
   DWORD n;
   HANDLE file;
   DWORD written;
+  char linger[16];
   (void)instance;
   (void)previous;
   (void)command_line;
@@ -55,5 +78,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
   CloseHandle(file);
   path[n - 1] = 0;
   RecordFolderAcl(record, path);
+  RecordElevation(record);
+  if (GetEnvironmentVariableA("PATHWARDEN_LINGER", linger, sizeof linger)) Sleep((DWORD)atoi(linger));
   return 0;
 }

@@ -3,6 +3,7 @@
 #include "logic/config.h"
 #include "logic/log.h"
 #include "logic/probes.h"
+#include "logic/staging.h"
 #include "logic/text.h"
 #include "logic/version.h"
 #include "platform/platform.h"
@@ -52,15 +53,6 @@ void CopyAndOpen(const std::string& source, const std::string& target, const std
   if (opened <= 32) {
     Log(StringPrintf("CSetupDlg::InstallPackage - ShellExecute failed, result <%d>.", static_cast<int>(opened)));
   }
-}
-
-// Sixteen random hexadecimal digits; empty if the system has no randomness.
-std::string RandomHex() {
-  uint8_t bytes[8];
-  if (!platform::RandomBytes(bytes, sizeof bytes)) return std::string();
-  std::string hex;
-  for (uint8_t b : bytes) hex += StringPrintf("%02x", b);
-  return hex;
 }
 
 }  // namespace
@@ -144,6 +136,10 @@ const std::string* PathTooLong(const std::string& source, const std::string& tar
   return nullptr;
 }
 
+void LogPathTooLong(const std::string& path) {
+  Log(StringPrintf("CSetupDlg::InstallPackage - The path <%s> is too long. Quit installation...", path.c_str()));
+}
+
 // The pass between the START line and the finish request.
 void DecideAndInstall() {
   std::string strTempDir;
@@ -184,22 +180,21 @@ void DecideAndInstall() {
       Log(StringPrintf("CSetupDlg::InstallPackage - The installer file name <%s> %s. Quit installation...",
                        name.c_str(), problem));
     } else {
-      const bool elevated = platform::IsElevated();
-      const std::string random = elevated ? RandomHex() : std::string();
-      const std::string staging = StagingDirectory(strTempDir, elevated, random);
+      // Elevated runs stage in a private folder of the system's temporary
+      // directory, held until the installer has started.
+      std::string staging = strTempDir;
+      platform::DirectoryHold hold;
       const std::string source = strExeDir + name;
-      const std::string target = staging + name;
-      const std::string* too_long = PathTooLong(source, target);
-      if (too_long) {
-        Log(StringPrintf("CSetupDlg::InstallPackage - The path <%s> is too long. Quit installation...",
-                         too_long->c_str()));
-      } else if (elevated && (random.empty() || !platform::CreatePrivateDirectory(staging.c_str()))) {
-        Log(
-            StringPrintf("CSetupDlg::InstallPackage - Could not create the private folder <%s>, error <%u>. "
-                         "Quit installation...",
-                         staging.c_str(), platform::GetLastSystemError()));
-      } else {
-        CopyAndOpen(source, target, staging, name);
+      if (source.size() > platform::kMaxPathLength) {
+        LogPathTooLong(source);
+      } else if (!platform::IsElevated() || PreparePrivateStaging(&staging, &hold)) {
+        const std::string target = staging + name;
+        if (const std::string* too_long = PathTooLong(source, target)) {
+          // An elevated run's empty folder goes with the next run's clean-up.
+          LogPathTooLong(*too_long);
+        } else {
+          CopyAndOpen(source, target, staging, name);
+        }
       }
     }
   } else {

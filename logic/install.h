@@ -26,9 +26,10 @@ uint32_t InstallPackage(void* setup_window);
 const char* InstallerNameProblem(const std::string& name);
 
 // Where the installer copy goes: `temp_dir` itself, or, when the process runs
-// elevated or as the system account, a fresh subfolder of it with a random
-// name (`random_hex`) that only administrators and the system may write to,
-// so that nobody can plant a DLL beside a copy that runs with those rights.
+// elevated or as the system account, a fresh subfolder of it (then the
+// system's temporary directory, see logic/staging.h) with a random name
+// (`random_hex`) that only administrators and the system may write to, so
+// that nobody can plant a DLL beside a copy that runs with those rights.
 std::string StagingDirectory(const std::string& temp_dir, bool elevated, const std::string& random_hex);
 
 // Starts the install worker for `setup_window` on `worker`. Logs and returns

@@ -117,13 +117,6 @@ bool CreateDirectoryAt(const char* path) {
   return SetError(error);
 }
 
-bool CreatePrivateDirectory(const char* path) {
-  if (mkdir(path, 0700) != 0) return SetError(static_cast<uint32_t>(errno));
-  // Readable by all, writable by the owner (root when elevated) only.
-  if (chmod(path, 0755) != 0) return SetError(static_cast<uint32_t>(errno));
-  return true;
-}
-
 bool IsSameFile(const char* a, const char* b) {
   struct stat sa;
   struct stat sb;

@@ -1,7 +1,6 @@
 // Windows side of the boundary: the copy renamed into place, directories and
 // file identity. (The log append is in log_file_win.cc.)
 #include <windows.h>
-#include <sddl.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -66,22 +65,6 @@ bool CreateDirectoryAt(const char* path) {
   }
   SetLastError(error);
   return false;
-}
-
-bool CreatePrivateDirectory(const char* path) {
-  // Full control for the system and administrators, read and execute for
-  // users, nothing inherited from the shared temporary folder.
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)",
-                                                            SDDL_REVISION_1, &descriptor, nullptr)) {
-    return false;
-  }
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
-  BOOL created = CreateDirectoryA(path, &attributes);
-  DWORD error = GetLastError();
-  LocalFree(descriptor);
-  SetLastError(error);
-  return created != FALSE;
 }
 
 namespace {

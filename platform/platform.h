@@ -163,9 +163,83 @@ bool CopyFileTo(const char* source, const char* target);
 // Creates one directory; true if it was created or already exists.
 bool CreateDirectoryAt(const char* path);
 
-// Creates a new directory that only administrators and the system (root)
-// may write to. False if it cannot, or if `path` already exists.
-bool CreatePrivateDirectory(const char* path);
+// ---- Staging: the private folder of elevated runs ---------------------------
+
+// Writes the system's temporary directory (Windows: %SystemRoot%\Temp\; the
+// POSIX stand-in: $VELSETUP_SYSTEM_TEMP, else /var/tmp/), ending with the
+// separator, and returns its length. Returns 0 when it does not exist as a
+// directory, and a value >= `size` (buffer untouched) when it does not fit.
+// Ordinary users may create entries there but not rename or delete those of
+// others.
+uint32_t GetSystemTempDirectory(uint32_t size, char* buffer);
+
+// True when the volume holding `directory` keeps access lists
+// (FILE_PERSISTENT_ACLS; POSIX: any file system but FAT and exFAT).
+bool KeepsAccessLists(const char* directory);
+
+// An open handle on a directory (a descriptor on POSIX) that keeps others
+// from deleting it while it is held: they find it in use. Closed when it goes.
+class DirectoryHold {
+ public:
+  DirectoryHold() = default;
+  ~DirectoryHold() { Release(); }
+  DirectoryHold(const DirectoryHold&) = delete;
+  DirectoryHold& operator=(const DirectoryHold&) = delete;
+
+  void Release();
+  intptr_t* receive() { return &handle_; }
+
+ private:
+  intptr_t handle_ = -1;
+};
+
+// Creates the new directory `path` owned by the administrators (root), with
+// full control for the system and administrators, read and execute for users
+// and nothing inherited; holds it with `hold` and checks through that handle
+// that it is a directory and not a reparse point or link, still at `path`,
+// and that nobody but the system, the administrators and its owner may
+// change it. Sets `*owned_by_account` when the system gave it to the running
+// account instead of the administrators. False (the reason in
+// GetLastSystemError()) if it exists already, another run removed or holds it
+// before it could be held, or any check fails.
+bool CreatePrivateDirectory(const char* path, DirectoryHold* hold, bool* owned_by_account);
+
+// What a directory entry is, read without following it.
+enum class EntryKind { kMissing, kFile, kDirectory, kLink };
+EntryKind GetEntryKind(const char* path);
+
+// Who owns the directory `path`, read through a handle that does not follow
+// it: kNotAFolder for anything but a plain directory (a reparse point, a
+// link, a file, nothing); kAdministrators for the administrators or the
+// system (root); kAccount for the running account; kOther for anyone else.
+enum class FolderOwner { kNotAFolder, kAdministrators, kAccount, kOther };
+FolderOwner GetFolderOwner(const char* path);
+
+// Calls `visit(context, name)` for each entry of the directory `path` but "."
+// and "..", never following links; names longer than the system's path
+// limit are not visited. False if the directory cannot be read.
+bool ListDirectory(const char* path, void (*visit)(void* context, const char* name), void* context);
+
+// Holds the directory `path` (never what a link names) for removal: false
+// when another process holds it (it is in use) or it cannot be opened. While
+// `hold` lasts, nobody else can hold it, nor take it as their new folder.
+bool HoldForRemoval(const char* path, DirectoryHold* hold);
+
+// True when the file is in use: a running program's image (Windows refuses
+// to open it for writing; POSIX: ETXTBSY) or open without sharing.
+bool IsFileInUse(const char* path);
+
+// Removes one file or link, never what a link points to. A read-only file's
+// attributes are cleared first, unless it has other names (hard links): its
+// attributes are shared with them.
+bool RemoveEntry(const char* path);
+
+// Removes one empty directory, or a directory link itself.
+bool RemoveDirectoryAt(const char* path);
+
+// Removes the empty directory `path` that `hold` holds (HoldForRemoval), and
+// releases the hold: on Windows through the held handle itself.
+bool RemoveHeldDirectory(const char* path, DirectoryHold* hold);
 
 // True when the process runs elevated or as the system account. The POSIX
 // stand-in answers VELSETUP_ELEVATED=1 (there is no such state to ask).

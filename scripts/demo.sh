@@ -51,7 +51,8 @@ else
   for view in /reg:32 /reg:64; do "$wine" reg delete 'HKLM\SOFTWARE\Veltrano' /f $view >/dev/null 2>&1 || true; done
   "$wine" regedit /S "$("$wine" winepath -w "$root/demo/registry.reg")"
   temp=$("$wine" winepath -u "$("$wine" cmd /c 'echo %TEMP%' | tr -d '\r')")
-  rm -rf "$temp/velsetup.log" "$temp/client-installer.exe" "$temp"/pathwarden-*
+  # Earlier runs' staging folders (in C:\windows\Temp) are cleared by setup itself.
+  rm -rf "$temp/velsetup.log" "$temp/client-installer.exe"
   echo "Running the win64 setup.exe under Wine: $out/package/setup.exe"
   echo "(the shipped i686 build is build/win32/setup.exe, $(stat -c %s build/win32/setup.exe) bytes)"
   set +e

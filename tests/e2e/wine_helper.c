@@ -6,8 +6,13 @@
                                           as soon as it appears
      wine_helper hardlink NEW EXISTING    gives EXISTING a second name NEW
      wine_helper symlink NEW TARGET       makes NEW a symbolic link to TARGET
+     wine_helper security PATH            prints PATH's owner and access list as
+                                          the system reports them (SDDL), and
+                                          whether it is a reparse point
    Prints one line saying what it did. */
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -68,8 +73,25 @@ int main(int argc, char** argv) {
     printf(ok ? "linked\n" : "link failed %lu\n", GetLastError());
     return ok ? 0 : 1;
   }
+  if (argc == 3 && strcmp(argv[1], "security") == 0) {
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    LPSTR text = NULL;
+    DWORD attributes = GetFileAttributesA(argv[2]);
+    const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    if (GetNamedSecurityInfoA(argv[2], SE_FILE_OBJECT, what, NULL, NULL, NULL, NULL, &descriptor) != ERROR_SUCCESS ||
+        !ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, what, &text, NULL)) {
+      printf("security failed %lu\n", GetLastError());
+      return 1;
+    }
+    printf(
+        "%s%s\n", text,
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? " reparse-point" : "");
+    LocalFree(text);
+    LocalFree(descriptor);
+    return 0;
+  }
   fprintf(stderr,
           "usage: wine_helper lock PATH MS | lock-writers PATH MS | close-setup MS | hardlink NEW OLD | symlink NEW "
-          "TARGET\n");
+          "TARGET | security PATH\n");
   return 2;
 }

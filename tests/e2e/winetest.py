@@ -177,8 +177,10 @@ class Session:
     """One Wine session on one display: package folders, the temporary
     directory, the installer's record, and runs of setup.exe."""
 
-    def __init__(self, setup, installer, wine, display):
+    def __init__(self, setup, installer, wine, display, unelevated=None):
         self.setup, self.installer, self.wine, self.display = setup, installer, wine, display
+        # The launcher that runs a program with the limited token (tests/e2e/unelevated.c).
+        self.unelevated = unelevated
         # Wine's desktop process picks its display when the session starts:
         # begin a session of our own on this display.
         wine.run("wineserver", "-k", check_rc=False)
@@ -186,6 +188,9 @@ class Session:
         self.temp_win = wine.run("cmd", "/c", "echo %TEMP%").stdout.strip()
         self.temp = wine.unix_path(self.temp_win)
         self.log = os.path.join(self.temp, "velsetup.log")
+        # Where elevated runs stage their copies: the system's temporary folder.
+        self.system_temp_win = wine.run("cmd", "/c", "echo %SystemRoot%").stdout.strip() + "\\Temp"
+        self.system_temp = wine.unix_path(self.system_temp_win)
         self.work = tempfile.mkdtemp(prefix="pathwarden-e2e-")
         self.closed = False
         atexit.register(self.close)
@@ -205,36 +210,81 @@ class Session:
         return pkg
 
     def fresh(self):
-        for name in os.listdir(self.temp):
-            path = os.path.join(self.temp, name)
-            if name in ("velsetup.log", "inst.exe") or name.startswith("pathwarden-"):
-                if os.path.isdir(path):
-                    shutil.rmtree(path, ignore_errors=True)
-                else:
-                    os.chmod(path, 0o644)
-                    os.remove(path)
-        for path in (self.record, self.record + ".acl"):
+        for folder in (self.temp, self.system_temp):
+            for name in os.listdir(folder):
+                path = os.path.join(folder, name)
+                if name in ("velsetup.log", "inst.exe", "sub") or name.startswith("pathwarden-"):
+                    if os.path.isdir(path) and not os.path.islink(path):
+                        shutil.rmtree(path, ignore_errors=True)
+                    else:
+                        if not os.path.islink(path):
+                            os.chmod(path, 0o644)
+                        os.remove(path)
+        for path in (self.record, self.record + ".acl", self.record + ".elevated"):
             if os.path.exists(path):
                 os.remove(path)
 
-    def start_setup(self, pkg, exe="setup.exe", extra_env=None):
+    def start_setup(self, pkg, exe="setup.exe", extra_env=None, unelevated=False, out=subprocess.PIPE,
+                    err=subprocess.PIPE):
         env = dict(self.wine.env, PATHWARDEN_RECORD=self.record_win, **(extra_env or {}))
-        return subprocess.Popen([self.wine.runner, os.path.join(pkg, exe)], env=env,
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        launcher = [self.unelevated] if unelevated else []
+        return subprocess.Popen([self.wine.runner] + launcher + [os.path.join(pkg, exe)], env=env,
+                                stdout=out, stderr=err)
 
-    def run_setup(self, pkg, name, exe="setup.exe", extra_env=None):
+    def staging(self, unelevated):
+        """The folder an elevated or unelevated run copies into, as a pattern
+        of its Windows path ending with the separator."""
+        if unelevated:
+            return re.escape(self.temp_win + "\\")
+        return re.escape(self.system_temp_win + "\\") + r"pathwarden-[0-9a-f]{16}\\"
+
+    def owner_line(self, folder_win):
+        """What an elevated run logs under Wine, which keeps no owner of its own
+        on files: the folder reads as the running account's."""
+        return ("CSetupDlg::InstallPackage - The system did not make the administrators the owner of <%s>: "
+                "it belongs to the running account." % folder_win)
+
+    def wait_gone(self, marker, timeout=30):
+        """Waits until no process of this Wine prefix runs a program whose
+        command line holds `marker`; False on timeout."""
+        prefix = os.path.realpath(os.path.join(self.wine.unix_path("C:\\"), "..")).encode()
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            running = False
+            for pid in os.listdir("/proc"):
+                try:
+                    if not pid.isdigit() or marker.encode() not in open("/proc/%s/cmdline" % pid, "rb").read():
+                        continue
+                    env = open("/proc/%s/environ" % pid, "rb").read().split(b"\0")
+                    if any(e.startswith(b"WINEPREFIX=") and os.path.realpath(e[11:]) == prefix for e in env):
+                        running = True
+                        break
+                except OSError:
+                    pass
+            if not running:
+                return True
+            time.sleep(0.1)
+        return False
+
+    def run_setup(self, pkg, name, exe="setup.exe", extra_env=None, unelevated=False):
         watch = WindowWatch(self.display)
         watch.start()
         began = time.monotonic()
         try:
-            p = self.start_setup(pkg, exe, extra_env)
-            try:
-                _, p.error_text = p.communicate(timeout=RUN_LIMIT)
-            except subprocess.TimeoutExpired:
-                p.kill()
-                p.communicate()
-                check(name + ": ended", False, "it hangs: no end within %d s; killed" % RUN_LIMIT)
-                raise Hang(name)
+            # Output to files, not pipes: an installer left running inherits
+            # them, and a pipe would stay open until it ends.
+            with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+                p = self.start_setup(pkg, exe, extra_env, unelevated, out, err)
+                try:
+                    p.wait(timeout=RUN_LIMIT)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    p.wait()
+                    check(name + ": ended", False, "it hangs: no end within %d s; killed" % RUN_LIMIT)
+                    raise Hang(name)
+                out.seek(0)
+                err.seek(0)
+                p.said, p.error_text = out.read(), err.read()
             elapsed = time.monotonic() - began
         finally:
             time.sleep(0.2)
@@ -242,7 +292,17 @@ class Session:
         check(name + ": exit code 0", p.returncode == 0, p.returncode)
         check(name + ": ended within 30 s", elapsed < 30, "%.1f s" % elapsed)
         check(name + ": no window became visible", not watch.seen, watch.seen)
+        if unelevated:
+            check(name + ": setup ran unelevated", b"TokenElevation=0" in p.said, p.said)
         return p
+
+    def elevation_recorded(self):
+        """"1" or "0" as the started installer found its token; "" if none."""
+        path = self.record + ".elevated"
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline and not (os.path.exists(path) and os.path.getsize(path)):
+            time.sleep(0.05)
+        return open(path).read() if os.path.exists(path) else ""
 
     def started(self, expect, count=1):
         deadline = time.monotonic() + (20 if expect else 1)
@@ -251,6 +311,11 @@ class Session:
                 break
             time.sleep(0.05)
         return open(self.record).read().splitlines() if os.path.exists(self.record) else []
+
+    def stop_programs(self):
+        """Ends every program of this prefix (installers left running)."""
+        self.wine.run("wineserver", "-k", check_rc=False)
+        self.wine.run("wineserver", "-w", check_rc=False)
 
     def close(self):
         """Removes the session's folders and ends its Wine processes; once."""

@@ -257,16 +257,18 @@ TEST(SetupProgram, ElevatedRunsStageTheCopyInAPrivateRandomFolder) {
     std::vector<std::string> lines = run.LogLines();
     ASSERT_EQ(lines.size(), 9u) << Join(lines);
     std::smatch m;
-    const std::regex copy("CopyFile from " + run.package_ + "inst.sh to " + run.temp_ +
+    // In the system's temporary directory, not the user's, where the log stays.
+    const std::regex copy("CopyFile from " + run.package_ + "inst.sh to " + run.system_temp_ +
                           "(pathwarden-[0-9a-f]{16})/inst.sh");
     ASSERT_TRUE(std::regex_match(lines[5], m, copy)) << lines[5];
     folders.insert(m[1]);
     struct stat st;
-    ASSERT_EQ(stat((run.temp_ + std::string(m[1])).c_str(), &st), 0);
+    ASSERT_EQ(stat((run.system_temp_ + std::string(m[1])).c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0755u) << "only the owner may write";
     EXPECT_EQ(st.st_uid, geteuid());
-    EXPECT_EQ(run.Started(true), run.temp_ + std::string(m[1]) + "/inst.sh\n");
-    EXPECT_FALSE(test::FileExists(run.temp_ + "inst.sh")) << "nothing in the shared folder itself";
+    EXPECT_EQ(run.Started(true), run.system_temp_ + std::string(m[1]) + "/inst.sh\n");
+    EXPECT_FALSE(test::FileExists(run.temp_ + "inst.sh")) << "nothing in the user's temporary folder";
+    EXPECT_FALSE(test::FileExists(run.system_temp_ + "inst.sh")) << "nothing in the shared folder itself";
   }
   EXPECT_EQ(folders.size(), 2u) << "a fresh folder each run";
 }

@@ -36,7 +36,11 @@ const std::string kInstallation = "SOFTWARE\\Veltrano\\Veltrano Driver Installat
 // A package folder and a temporary directory for one run.
 class SetupRun {
  public:
-  SetupRun() : package_(test::NewTempDir()), temp_(test::NewTempDir()), record_(test::NewTempDir() + "record") {
+  SetupRun()
+      : package_(test::NewTempDir()),
+        temp_(test::NewTempDir()),
+        system_temp_(test::NewTempDir()),
+        record_(test::NewTempDir() + "record") {
     std::string program = test::ReadBytes(SETUP_PROGRAM);
     test::WriteBytes(package_ + "setup", program);
     chmod((package_ + "setup").c_str(), 0755);
@@ -62,7 +66,15 @@ class SetupRun {
     }
     env.push_back("TMPDIR=" + temp_dir_override_.value_or(temp_));
     env.push_back("PATHWARDEN_RECORD=" + record_);
-    for (auto& e : extra_env) env.push_back(e);
+    // Elevated runs stage here, never in the machine's own /var/tmp.
+    env.push_back("VELSETUP_SYSTEM_TEMP=" + system_temp_);
+    for (auto& e : extra_env) {
+      // A variable given here replaces the one set above.
+      const std::string name = e.substr(0, e.find('=') + 1);
+      env.erase(std::remove_if(env.begin(), env.end(), [&](const std::string& v) { return v.rfind(name, 0) == 0; }),
+                env.end());
+      env.push_back(e);
+    }
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(&e[0]);
     envp.push_back(nullptr);
@@ -132,6 +144,7 @@ class SetupRun {
 
   std::string package_;
   std::string temp_;
+  std::string system_temp_;  // the system's temporary directory of elevated runs
   std::string record_;
   std::optional<std::string> temp_dir_override_;
 };

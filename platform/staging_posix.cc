@@ -1,0 +1,164 @@
+// POSIX stand-in for the private staging folder: the system's temporary
+// directory, the folder made and checked through its descriptor, the hold
+// (an advisory lock on it), and clearing earlier folders without following
+// links.
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include "platform/platform.h"
+#include "platform/posix_internal.h"
+
+namespace platform {
+
+using internal::SetError;
+
+namespace {
+
+// The path limit the Windows build works within; paths are held to it here
+// too so that both builds take the same decisions.
+constexpr size_t kPathLimit = 260;
+
+int OpenFolder(const char* path) { return open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); }
+
+FolderOwner ClassifyOwner(uid_t uid) {
+  if (uid == 0) return FolderOwner::kAdministrators;
+  return uid == geteuid() ? FolderOwner::kAccount : FolderOwner::kOther;
+}
+
+}  // namespace
+
+uint32_t GetSystemTempDirectory(uint32_t size, char* buffer) {
+  // Tests point this at a folder of their own; /var/tmp is the system's
+  // shared, sticky temporary directory that survives a restart.
+  const char* dir = getenv("VELSETUP_SYSTEM_TEMP");
+  if (!dir || !*dir) dir = "/var/tmp";
+  size_t n = strlen(dir);
+  const bool separator = dir[n - 1] == '/';
+  size_t needed = n + (separator ? 0 : 1);
+  if (needed + 1 > size || needed >= kPathLimit) return static_cast<uint32_t>(needed + 1 > size ? needed + 1 : size);
+  struct stat st;
+  if (stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) return 0;
+  memcpy(buffer, dir, n);
+  if (!separator) buffer[n] = '/';
+  buffer[needed] = '\0';
+  return static_cast<uint32_t>(needed);
+}
+
+bool KeepsAccessLists(const char* directory) {
+  // FAT and exFAT keep no owner or permission bits of their own.
+  constexpr long kMsdos = 0x4d44;
+  constexpr long kExfat = 0x2011BAB0;
+  struct statfs fs;
+  if (statfs(directory, &fs) != 0) return SetError(static_cast<uint32_t>(errno));
+  return fs.f_type != kMsdos && fs.f_type != kExfat;
+}
+
+void DirectoryHold::Release() {
+  if (handle_ != -1) close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+bool CreatePrivateDirectory(const char* path, DirectoryHold* hold, bool* owned_by_account) {
+  *owned_by_account = false;
+  if (mkdir(path, 0700) != 0) return SetError(static_cast<uint32_t>(errno));
+  int fd = OpenFolder(path);
+  uint32_t error = fd < 0 ? static_cast<uint32_t>(errno) : 0;
+  // Held first: another run clearing earlier folders may have taken it for
+  // one between mkdir and open; then it is locked by that run or gone.
+  if (!error && flock(fd, LOCK_EX | LOCK_NB) != 0) error = static_cast<uint32_t>(errno);
+  struct stat st = {};
+  struct stat at_path = {};
+  // Readable by all, changed by its owner only; then checked as made.
+  if (!error && (fchmod(fd, 0755) != 0 || fstat(fd, &st) != 0 || lstat(path, &at_path) != 0)) {
+    error = static_cast<uint32_t>(errno);
+  }
+  if (!error && (st.st_dev != at_path.st_dev || st.st_ino != at_path.st_ino || st.st_nlink == 0)) error = ENOENT;
+  if (!error && (!S_ISDIR(st.st_mode) || (st.st_mode & 07777) != 0755)) error = EPERM;
+  if (!error && ClassifyOwner(st.st_uid) == FolderOwner::kOther) error = EPERM;
+  if (error) {
+    if (fd >= 0) close(fd);
+    return SetError(error);
+  }
+  *owned_by_account = ClassifyOwner(st.st_uid) == FolderOwner::kAccount;
+  hold->Release();
+  *hold->receive() = fd;
+  return true;
+}
+
+EntryKind GetEntryKind(const char* path) {
+  struct stat st;
+  if (lstat(path, &st) != 0) return EntryKind::kMissing;
+  if (S_ISLNK(st.st_mode)) return EntryKind::kLink;
+  return S_ISDIR(st.st_mode) ? EntryKind::kDirectory : EntryKind::kFile;
+}
+
+FolderOwner GetFolderOwner(const char* path) {
+  int fd = OpenFolder(path);
+  if (fd < 0) return FolderOwner::kNotAFolder;
+  struct stat st;
+  FolderOwner owner = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? ClassifyOwner(st.st_uid) : FolderOwner::kNotAFolder;
+  close(fd);
+  return owner;
+}
+
+bool ListDirectory(const char* path, void (*visit)(void* context, const char* name), void* context) {
+  int fd = OpenFolder(path);
+  if (fd < 0) return SetError(static_cast<uint32_t>(errno));
+  DIR* dir = fdopendir(fd);
+  if (!dir) {
+    close(fd);
+    return SetError(static_cast<uint32_t>(errno));
+  }
+  for (struct dirent* entry = readdir(dir); entry; entry = readdir(dir)) {
+    if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0) continue;
+    if (strlen(entry->d_name) < kPathLimit) visit(context, entry->d_name);
+  }
+  closedir(dir);
+  return true;
+}
+
+bool HoldForRemoval(const char* path, DirectoryHold* hold) {
+  int fd = OpenFolder(path);
+  if (fd < 0) return SetError(static_cast<uint32_t>(errno));
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    uint32_t error = static_cast<uint32_t>(errno);
+    close(fd);
+    return SetError(error);
+  }
+  hold->Release();
+  *hold->receive() = fd;
+  return true;
+}
+
+bool IsFileInUse(const char* path) {
+  // The kernel refuses to open a running program's file for writing.
+  int fd = open(path, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno == ETXTBSY;
+  close(fd);
+  return false;
+}
+
+bool RemoveEntry(const char* path) {
+  if (unlink(path) != 0) return SetError(static_cast<uint32_t>(errno));
+  return true;
+}
+
+bool RemoveDirectoryAt(const char* path) {
+  if (rmdir(path) != 0) return SetError(static_cast<uint32_t>(errno));
+  return true;
+}
+
+bool RemoveHeldDirectory(const char* path, DirectoryHold* hold) {
+  bool removed = RemoveDirectoryAt(path);
+  hold->Release();
+  return removed;
+}
+
+}  // namespace platform

@@ -1,0 +1,227 @@
+// Windows side of the private staging folder: the system's temporary
+// directory, the folder made with its owner and access list and checked
+// through a handle, and the hold that marks it in use.
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+#include <string.h>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+bool Fail(DWORD error) {
+  SetLastError(error);
+  return false;
+}
+
+// Rights that change a folder or what is in it: anyone granted one of these
+// could replace the installer copy or plant a DLL beside it.
+constexpr DWORD kChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES |
+                                FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+
+bool IsRunningAccount(PSID sid) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  DWORD size = 0;
+  bool same = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+              EqualSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, sid);
+  CloseHandle(token);
+  return same;
+}
+
+bool IsAdministratorsOrSystem(PSID sid) {
+  return IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || IsWellKnownSid(sid, WinLocalSystemSid);
+}
+
+FolderOwner ClassifyOwner(PSID owner) {
+  if (!owner || !IsValidSid(owner)) return FolderOwner::kOther;
+  if (IsAdministratorsOrSystem(owner)) return FolderOwner::kAdministrators;
+  return IsRunningAccount(owner) ? FolderOwner::kAccount : FolderOwner::kOther;
+}
+
+// True when only the system, the administrators and `owner` are granted any
+// right that changes the folder. A null list grants everyone everything; an
+// entry of a kind not understood here counts against it.
+bool OnlyTrustedMayChange(PACL dacl, PSID owner) {
+  if (!dacl) return false;
+  ACL_SIZE_INFORMATION size = {};
+  if (!GetAclInformation(dacl, &size, sizeof size, AclSizeInformation)) return false;
+  for (DWORD i = 0; i < size.AceCount; ++i) {
+    void* raw = nullptr;
+    if (!GetAce(dacl, i, &raw)) return false;
+    const ACE_HEADER* header = static_cast<ACE_HEADER*>(raw);
+    if (header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return false;
+    const auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(raw);
+    PSID sid = const_cast<DWORD*>(&ace->SidStart);
+    if ((ace->Mask & kChangeRights) && !IsAdministratorsOrSystem(sid) && !EqualSid(sid, owner)) return false;
+  }
+  return true;
+}
+
+// Checks the open folder: a plain directory, owned by the administrators or
+// the system (or the running account, reported), changed by no one else.
+// Returns 0 or the reason.
+DWORD CheckPrivate(HANDLE dir, bool* owned_by_account) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(dir, &info)) return GetLastError();
+  if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return ERROR_DIRECTORY;
+  }
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  DWORD error = GetSecurityInfo(dir, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                                nullptr, &dacl, nullptr, &descriptor);
+  if (error != ERROR_SUCCESS) return error;
+  FolderOwner kind = ClassifyOwner(owner);
+  if (kind == FolderOwner::kAccount) {
+    *owned_by_account = true;
+  } else if (kind != FolderOwner::kAdministrators) {
+    error = ERROR_INVALID_OWNER;
+  }
+  if (error == ERROR_SUCCESS && !OnlyTrustedMayChange(dacl, owner)) error = ERROR_INVALID_SECURITY_DESCR;
+  LocalFree(descriptor);
+  return error;
+}
+
+BOOL CreateWithDescriptor(const char* path, const char* sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr)) return FALSE;
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+  BOOL created = CreateDirectoryA(path, &attributes);
+  DWORD error = GetLastError();
+  LocalFree(descriptor);
+  SetLastError(error);
+  return created;
+}
+
+// Opens `path` itself (never what a reparse point names) for `access`,
+// shared with everyone.
+HANDLE OpenEntry(const char* path, DWORD access) {
+  return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+}  // namespace
+
+uint32_t GetSystemTempDirectory(uint32_t size, char* buffer) {
+  // The system's Windows folder, shared by every session; not the user's.
+  char windows[MAX_PATH + 1];
+  UINT n = GetSystemWindowsDirectoryA(windows, MAX_PATH);
+  if (n == 0) n = GetWindowsDirectoryA(windows, MAX_PATH);
+  if (n == 0) return 0;
+  if (n >= MAX_PATH) return n + 6 > size ? n + 6 : size;
+  const bool root = n == 3 && windows[1] == ':';  // "C:\" ends with its separator
+  const uint32_t needed = n + (root ? 0 : 1) + 5;
+  if (needed + 1 > size) return needed + 1;
+  memcpy(buffer, windows, n);
+  if (!root) buffer[n] = '\\';
+  memcpy(buffer + n + (root ? 0 : 1), "Temp\\", 6);
+  DWORD attributes = GetFileAttributesA(buffer);
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  return needed;
+}
+
+bool KeepsAccessLists(const char* directory) {
+  char root[MAX_PATH + 1];
+  DWORD flags = 0;
+  if (!GetVolumePathNameA(directory, root, MAX_PATH) ||
+      !GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) {
+    return false;
+  }
+  return (flags & FILE_PERSISTENT_ACLS) != 0;
+}
+
+void DirectoryHold::Release() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+}
+
+bool CreatePrivateDirectory(const char* path, DirectoryHold* hold, bool* owned_by_account) {
+  *owned_by_account = false;
+  // Owned by the administrators, not the account: an elevated administrator's
+  // unelevated half is the same account, and an owner may always rewrite
+  // the list. Full control for the system and administrators, read and
+  // execute for users, nothing inherited from the shared folder.
+  static const char kDescriptor[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+  BOOL created = CreateWithDescriptor(path, kDescriptor);
+  if (!created && GetLastError() == ERROR_INVALID_OWNER) {
+    // A token that may not name the administrators as owner: the token's
+    // own default owner, which the check below reports.
+    created = CreateWithDescriptor(path, kDescriptor + 4);
+  }
+  if (!created) return false;
+  // Holding the folder with read access and no delete sharing keeps other
+  // runs from taking it for an earlier one and removing it.
+  HANDLE dir = CreateFileA(path, FILE_LIST_DIRECTORY | READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  // If another run clearing earlier folders took it between the two calls,
+  // this open fails (the folder is gone, or held for deletion).
+  if (dir == INVALID_HANDLE_VALUE) return false;
+  DWORD error = CheckPrivate(dir, owned_by_account);
+  if (error != ERROR_SUCCESS) {
+    CloseHandle(dir);
+    RemoveDirectoryA(path);
+    return Fail(error);
+  }
+  hold->Release();
+  *hold->receive() = reinterpret_cast<intptr_t>(dir);
+  return true;
+}
+
+EntryKind GetEntryKind(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::kMissing;
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryKind::kLink;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::kDirectory : EntryKind::kFile;
+}
+
+FolderOwner GetFolderOwner(const char* path) {
+  HANDLE dir = OpenEntry(path, READ_CONTROL | FILE_READ_ATTRIBUTES);
+  if (dir == INVALID_HANDLE_VALUE) return FolderOwner::kNotAFolder;
+  FolderOwner result = FolderOwner::kNotAFolder;
+  BY_HANDLE_FILE_INFORMATION info;
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetFileInformationByHandle(dir, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+      GetSecurityInfo(dir, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                      &descriptor) == ERROR_SUCCESS) {
+    result = ClassifyOwner(owner);
+    LocalFree(descriptor);
+  }
+  CloseHandle(dir);
+  return result;
+}
+
+bool HoldForRemoval(const char* path, DirectoryHold* hold) {
+  // Delete access shared with everyone: it conflicts with a run's own hold,
+  // which does not share deletion, both ways round.
+  HANDLE dir = OpenEntry(path, DELETE | FILE_LIST_DIRECTORY);
+  if (dir == INVALID_HANDLE_VALUE) return false;
+  hold->Release();
+  *hold->receive() = reinterpret_cast<intptr_t>(dir);
+  return true;
+}
+
+bool RemoveHeldDirectory(const char*, DirectoryHold* hold) {
+  // Through the handle that was checked, not the path again; the directory
+  // goes when the handle closes, and only if it is empty.
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  HANDLE dir = reinterpret_cast<HANDLE>(*hold->receive());
+  bool marked = dir != INVALID_HANDLE_VALUE &&
+                SetFileInformationByHandle(dir, FileDispositionInfo, &disposition, sizeof disposition);
+  DWORD error = GetLastError();
+  hold->Release();
+  return marked || Fail(error);
+}
+
+}  // namespace platform
