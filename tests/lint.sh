@@ -12,7 +12,7 @@ else
   echo "PASS formatting"
 fi
 sources=(logic/*.cc platform/*_posix.cc platform/ini_file.cc platform/registry_export.cc platform/text_encoding.cc
-         shell/main_posix.cc)
+         platform/registry_view.cc shell/main_posix.cc tools/check/*.cc)
 if ! clang-tidy -p "$build" --quiet "${sources[@]}" 2>&1 | grep -E '(warning|error):' ; then
   echo "PASS clang-tidy"
 else

@@ -36,10 +36,15 @@ const char kUsage[] =
     "would not install over; 2 a usage error or input that cannot be read. The decision\n"
     "(install or not) does not change the exit status.\n";
 
-int UsageError(const std::string& message) {
-  fprintf(stderr, "pathwarden-check: %s\n%s", message.c_str(), kUsage);
+// Writes all of `text`; false when the stream takes less.
+bool Emit(FILE* stream, const std::string& text) { return fwrite(text.data(), 1, text.size(), stream) == text.size(); }
+
+int Fail(const std::string& message) {
+  Emit(stderr, "pathwarden-check: " + message + "\n");
   return 2;
 }
+
+int UsageError(const std::string& message) { return Fail(message + "\n" + kUsage); }
 
 bool ReadFile(const std::string& path, std::string* bytes) {
   FILE* f = fopen(path.c_str(), "rb");
@@ -49,8 +54,7 @@ bool ReadFile(const std::string& path, std::string* bytes) {
   bytes->clear();
   while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes->append(buffer, n);
   const bool ok = ferror(f) == 0;
-  fclose(f);
-  return ok;
+  return fclose(f) == 0 && ok;
 }
 
 // One version a line; line ends LF or CRLF; blank lines are skipped.
@@ -85,10 +89,8 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool has_value = i + 1 < argc;
-    if (arg == "-h" || arg == "--help") {
-      fputs(kUsage, stdout);
-      return 0;
-    } else if (arg == "--json") {
+    if (arg == "-h" || arg == "--help") return Emit(stdout, kUsage) ? 0 : 2;
+    if (arg == "--json") {
       json = true;
     } else if (arg == "--released" && has_value) {
       released = argv[++i];
@@ -124,27 +126,18 @@ int main(int argc, char** argv) {
 
   check::Report report;
   std::string error;
-  if (!check::CheckPackage(folder, &report, &error)) {
-    fprintf(stderr, "pathwarden-check: %s\n", error.c_str());
-    return 2;
-  }
+  if (!check::CheckPackage(folder, &report, &error)) return Fail(error);
   std::vector<std::string> releases = check::SplitList(released);
   if (!released_file.empty()) {
     std::string text;
-    if (!ReadFile(released_file, &text)) {
-      fprintf(stderr, "pathwarden-check: cannot read %s\n", released_file.c_str());
-      return 2;
-    }
+    if (!ReadFile(released_file, &text)) return Fail("cannot read " + released_file);
     releases = Lines(text);
   }
   if (!releases.empty()) check::CheckReleases(releases, &report);
 
   if (!registry.empty()) {
     std::string bytes;
-    if (!ReadFile(registry, &bytes)) {
-      fprintf(stderr, "pathwarden-check: cannot read %s\n", registry.c_str());
-      return 2;
-    }
+    if (!ReadFile(registry, &bytes)) return Fail("cannot read " + registry);
     check::DecideFromExport(bytes, registry, wow64, &report);
   } else if (has_installed) {
     check::DecideFromTexts(check::SplitList(installed), &report);
@@ -153,6 +146,7 @@ int main(int argc, char** argv) {
   }
 
   const std::string text = json ? check::JsonReport(report) : check::PlainReport(report);
-  fwrite(text.data(), 1, text.size(), stdout);
+  // A report that did not reach its reader must not pass a pipeline.
+  if (!Emit(stdout, text) || fflush(stdout) != 0) return 2;
   return report.problems.empty() ? 0 : 1;
 }

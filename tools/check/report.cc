@@ -1,12 +1,12 @@
 // The plain report, for people: the package, the releases, the problems,
 // then the decision line by line, ending with setup's two version lines.
-#include <stdio.h>
-
 #include "logic/version.h"
 #include "tools/check/check.h"
 
 namespace check {
 namespace {
+
+const char kHex[] = "0123456789abcdef";
 
 constexpr size_t kShownBytes = 120;  // longer raw values are shown cut
 
@@ -18,9 +18,9 @@ std::string Shown(const std::string& text) {
     if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\') {
       out += static_cast<char>(c);
     } else {
-      char hex[8];
-      snprintf(hex, sizeof hex, "\\x%02x", c);
-      out += hex;
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
     }
   }
   out += "\"";

@@ -1,10 +1,10 @@
 // The JSON report, for machines: the same facts as the plain one.
-#include <stdio.h>
-
 #include "tools/check/check.h"
 
 namespace check {
 namespace {
+
+const char kHex[] = "0123456789abcdef";
 
 // Length of the valid UTF-8 sequence at `i`, or 0.
 size_t Utf8Length(const std::string& s, size_t i) {
@@ -32,9 +32,9 @@ std::string Str(const std::string& text) {
       out.append(text, i, n);
       i += n - 1;
     } else {
-      char escaped[8];
-      snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
+      out += "\\u00";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
     }
   }
   return out + "\"";
