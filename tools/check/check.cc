@@ -15,6 +15,30 @@
 namespace check {
 namespace {
 
+struct FileFacts {
+  bool exists = false;
+  bool is_file = false;
+  bool is_folder = false;
+  int64_t size = -1;
+};
+
+// What a path names; sizes past 2 GiB included on Windows too.
+FileFacts Examine(const std::string& path) {
+  FileFacts facts;
+#ifdef _WIN32
+  struct _stat64 st;
+  if (_stat64(path.c_str(), &st) != 0) return facts;
+#else
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return facts;
+#endif
+  facts.exists = true;
+  facts.is_file = S_ISREG(st.st_mode);
+  facts.is_folder = S_ISDIR(st.st_mode);
+  facts.size = static_cast<int64_t>(st.st_size);
+  return facts;
+}
+
 // The folder as an absolute path ending with the separator: setup always
 // names config.ini by a full path, and Windows' profile reader would look
 // for a bare name in the Windows folder instead.
@@ -29,8 +53,7 @@ bool AbsoluteFolder(const std::string& folder, std::string* out) {
   out->assign(resolved);
   free(resolved);  // NOLINT(cppcoreguidelines-no-malloc): realpath allocates with malloc
 #endif
-  struct stat st;
-  if (stat(out->c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  if (!Examine(*out).is_folder) return false;
   if (out->empty() || ((*out)[out->size() - 1] != platform::kPathSeparator && (*out)[out->size() - 1] != '/')) {
     out->push_back(platform::kPathSeparator);
   }
@@ -65,8 +88,7 @@ bool CheckPackage(const std::string& folder, Report* report, std::string* error)
     return false;
   }
   p.config_path = p.folder + kConfigFileName;
-  struct stat st;
-  p.config_exists = stat(p.config_path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  p.config_exists = Examine(p.config_path).is_file;
 
   // Read as setup reads them: one PackageConfig, the same sections and keys.
   PackageConfig config(p.config_path);
@@ -98,9 +120,10 @@ bool CheckPackage(const std::string& folder, Report* report, std::string* error)
     return true;
   }
   p.installer_path = p.folder + p.installer.text;
-  p.installer_exists = stat(p.installer_path.c_str(), &st) == 0;
-  p.installer_is_file = p.installer_exists && S_ISREG(st.st_mode);
-  if (p.installer_is_file) p.installer_size = static_cast<int64_t>(st.st_size);
+  const FileFacts installer = Examine(p.installer_path);
+  p.installer_exists = installer.exists;
+  p.installer_is_file = installer.is_file;
+  if (p.installer_is_file) p.installer_size = installer.size;
   if (!p.installer_exists) {
     report->problems.push_back("the installer " + p.installer_path + " does not exist");
   } else if (!p.installer_is_file) {
