@@ -56,7 +56,7 @@ TEST(CheckViews, AnExportExplainsWhatTheRegistryItselfGives) {
     check::Report machine;
     check::Report exported;
     check::DecideFromThisMachine(&machine);
-    check::DecideFromExport(ExportOf(c.values), "export", true, &exported);
+    check::DecideFromExport({ExportOf(c.values)}, "export", true, &exported);
     const check::Decision& m = machine.decision;
     const check::Decision& e = exported.decision;
     ASSERT_TRUE(m.wow64) << c.name;
@@ -71,6 +71,15 @@ TEST(CheckViews, AnExportExplainsWhatTheRegistryItselfGives) {
     EXPECT_EQ(e.unasked.text, m.unasked.text) << c.name;
     EXPECT_EQ(e.client_line, m.client_line) << c.name;
     EXPECT_EQ(e.driver_line, m.driver_line) << c.name;
+
+    // The two exports a 64-bit Windows' regedit makes, one a view, as they are.
+    std::vector<RegValue> view64;
+    std::vector<RegValue> view32;
+    for (const RegValue& v : c.values) (v.view64 ? view64 : view32).push_back(v);
+    check::Report split;
+    check::DecideFromExport({ExportOf(view64), ExportOf(view32)}, "exports", true, &split);
+    EXPECT_EQ(split.decision.client_line, m.client_line) << c.name << " from two exports";
+    EXPECT_EQ(split.decision.driver_line, m.driver_line) << c.name << " from two exports";
   }
 }
 

@@ -184,17 +184,20 @@ void ReadUnasked(VersionReader read, void* context, Decision* d) {
 }
 
 struct ExportRegistry {
-  const std::string* bytes;
+  const std::vector<std::string>* exports;
   bool wow64;
 };
 
-// ReadVersionValue's contract over an export, through the stand-in's reader.
+// ReadVersionValue's contract over exports, through the stand-in's reader.
 bool ReadExportVersion(void* context, const char* key_path, uint32_t access, std::string* text) {
   const auto* registry = static_cast<const ExportRegistry*>(context);
+  const std::string path = platform::ViewPath(key_path, access, registry->wow64);
   std::vector<platform::RegistryValue> values;
-  if (!platform::FindRegistryKey(*registry->bytes, platform::ViewPath(key_path, access, registry->wow64), &values)) {
-    return false;
+  bool found = false;
+  for (size_t i = 0; i < registry->exports->size() && !found; ++i) {
+    found = platform::FindRegistryKey((*registry->exports)[i], path, &values);
   }
+  if (!found) return false;
   const platform::RegistryValue* value = platform::FindNamedValue(values, kVersionValueName);
   if (!value) return false;
   std::string data = value->data;
@@ -221,12 +224,12 @@ bool ReadRecordedText(void* context, const char* key_path, uint32_t, std::string
 
 }  // namespace
 
-void DecideFromExport(const std::string& bytes, const std::string& name, bool wow64, Report* report) {
+void DecideFromExport(const std::vector<std::string>& exports, const std::string& names, bool wow64, Report* report) {
   Decision& d = report->decision;
-  d.source = "registry export";
-  d.source_name = name;
+  d.source = exports.size() > 1 ? "registry exports" : "registry export";
+  d.source_name = names;
   d.wow64 = wow64;
-  ExportRegistry registry{&bytes, wow64};
+  ExportRegistry registry{&exports, wow64};
   d.client = ProbeClientVersion(ReadExportVersion, &registry);
   d.driver = ProbeDriverVersion(wow64, ReadExportVersion, &registry);
   ReadUnasked(ReadExportVersion, &registry, &d);
@@ -234,8 +237,9 @@ void DecideFromExport(const std::string& bytes, const std::string& name, bool wo
                                      &d.driver.records[1]};
   for (int i = 0; i < 4; ++i) d.view_paths[i] = platform::ViewPath(records[i]->key, records[i]->access, wow64);
   std::vector<platform::RegistryValue> ignored;
-  if (!platform::FindRegistryKey(bytes, "SOFTWARE", &ignored)) {
-    report->warnings.push_back("the export " + name +
+  for (size_t i = 0; i < exports.size(); ++i) {
+    if (platform::FindRegistryKey(exports[i], "SOFTWARE", &ignored)) continue;
+    report->warnings.push_back("export " + std::to_string(i + 1) +
                                " holds no key below HKEY_LOCAL_MACHINE\\SOFTWARE: not an export of that branch, "
                                "or not a registry export at all");
   }

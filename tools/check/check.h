@@ -78,8 +78,10 @@ bool CheckPackage(const std::string& folder, Report* report, std::string* error)
 // Orders `texts` (oldest first) and sets each against the package.
 void CheckReleases(const std::vector<std::string>& texts, Report* report);
 
-// The decision from a registry export's bytes; `name` is how it was given.
-void DecideFromExport(const std::string& bytes, const std::string& name, bool wow64, Report* report);
+// The decision from registry exports (their bytes, and their names as given):
+// a key is read from the first export that holds it, so the two exports of
+// a 64-bit Windows' views can be given as they are.
+void DecideFromExport(const std::vector<std::string>& exports, const std::string& names, bool wow64, Report* report);
 // The decision from the texts a machine recorded: the client's, then the
 // driver installation's and the driver MSM's; an empty text is a missing record.
 void DecideFromTexts(const std::vector<std::string>& texts, Report* report);

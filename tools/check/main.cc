@@ -24,7 +24,8 @@ const char kUsage[] =
     "                          registry holds it, with its two-character prefix (AP2.0.5);\n"
     "                          DRIVER from Veltrano Driver Installation, DRIVER_MSM from\n"
     "                          Veltrano Driver MSM; an empty or left-out text is a missing record\n"
-    "  --registry FILE         the decision for a machine from its regedit export\n"
+    "  --registry FILE         the decision for a machine from its regedit export; give it\n"
+    "                          twice for the exports of the two views of a 64-bit Windows\n"
     "  --wow64=0               with --registry: the export is of a 32-bit Windows (one\n"
     "                          registry view); the default is a 64-bit Windows\n"
     "  --this-machine          the decision for this machine's registry (Windows only)\n"
@@ -79,7 +80,7 @@ int main(int argc, char** argv) {
   std::string released;
   std::string released_file;
   std::string installed;
-  std::string registry;
+  std::vector<std::string> registries;
   bool has_released = false;
   bool has_installed = false;
   bool this_machine = false;
@@ -102,8 +103,8 @@ int main(int argc, char** argv) {
       has_installed = true;
       ++machines;
     } else if (arg == "--registry" && has_value) {
-      registry = argv[++i];
-      ++machines;
+      if (registries.empty()) ++machines;
+      registries.push_back(argv[++i]);
     } else if (arg == "--wow64=0" || arg == "--wow64=1") {
       wow64 = arg == "--wow64=1";
     } else if (arg == "--this-machine") {
@@ -135,10 +136,14 @@ int main(int argc, char** argv) {
   }
   if (!releases.empty()) check::CheckReleases(releases, &report);
 
-  if (!registry.empty()) {
-    std::string bytes;
-    if (!ReadFile(registry, &bytes)) return Fail("cannot read " + registry);
-    check::DecideFromExport(bytes, registry, wow64, &report);
+  if (!registries.empty()) {
+    std::vector<std::string> exports(registries.size());
+    std::string names;
+    for (size_t i = 0; i < registries.size(); ++i) {
+      if (!ReadFile(registries[i], &exports[i])) return Fail("cannot read " + registries[i]);
+      names += (i ? " and " : "") + registries[i];
+    }
+    check::DecideFromExport(exports, names, wow64, &report);
   } else if (has_installed) {
     check::DecideFromTexts(check::SplitList(installed), &report);
   } else if (this_machine) {
