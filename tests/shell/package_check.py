@@ -25,7 +25,7 @@ def main(build, version):
     if os.path.exists(path):
         z = zipfile.ZipFile(path)
         top = "pathwarden-setup-%s/" % version
-        names = sorted(z.namelist())
+        names = sorted(n for n in z.namelist() if not n.endswith("/"))  # files; folder entries are optional
         want = sorted(top + n for n in ("setup.exe", "config.ini", "README.txt", "guide.md",
                                         "tools/pathwarden-check.exe"))
         check("one folder with setup.exe, config.ini, the guides and the check tool", names == want, names)
