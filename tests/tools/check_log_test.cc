@@ -106,6 +106,7 @@ TEST(CheckLog, ExplainsEachRecordWithItsView) {
       "  client record 1: HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltrano\\Ferrolink, 32-bit view",
       "      in the export at HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Veltrano\\Ferrolink",
       "      absent (no key, or no Version value)",
+      "      but the other view holds Version = \"AP9.9\": written to the wrong view, setup never sees it",
       "  client record 2: HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltrano\\Pathwarden, 64-bit view",
       "      present, Version = \"AP2.0.5\"",
       "  client text: \"AP2.0.5\" from record 2 loses its first two characters: \"2.0.5\" -> 205",

@@ -67,6 +67,10 @@ TEST(CheckViews, AnExportExplainsWhatTheRegistryItselfGives) {
       EXPECT_EQ(e.driver.records[i].present, m.driver.records[i].present) << c.name << " driver " << i;
       EXPECT_EQ(e.driver.records[i].text, m.driver.records[i].text) << c.name << " driver " << i;
     }
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(e.other_view_present[i], m.other_view_present[i]) << c.name << " other view of " << i;
+      EXPECT_EQ(e.other_view_text[i], m.other_view_text[i]) << c.name << " other view of " << i;
+    }
     EXPECT_EQ(e.unasked.present, m.unasked.present) << c.name;
     EXPECT_EQ(e.unasked.text, m.unasked.text) << c.name;
     EXPECT_EQ(e.client_line, m.client_line) << c.name;

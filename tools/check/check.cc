@@ -183,6 +183,20 @@ void ReadUnasked(VersionReader read, void* context, Decision* d) {
   d->unasked.present = read(context, second.key, second.access, &d->unasked.text);
 }
 
+const VersionRecord& RecordAt(const Decision& d, int i) {
+  return i < 2 ? d.client.records[i] : d.driver.records[i - 2];
+}
+
+// Where a record not found in its view went: the same key in the other view.
+void ReadOtherViews(VersionReader read, void* context, Decision* d) {
+  if (!d->wow64) return;
+  for (int i = 0; i < 4; ++i) {
+    const VersionRecord& r = RecordAt(*d, i);
+    const uint32_t other = r.access == kAccessRead64 ? kAccessRead : kAccessRead64;
+    d->other_view_present[i] = read(context, r.key, other, &d->other_view_text[i]);
+  }
+}
+
 struct ExportRegistry {
   const std::vector<std::string>* exports;
   bool wow64;
@@ -233,9 +247,8 @@ void DecideFromExport(const std::vector<std::string>& exports, const std::string
   d.client = ProbeClientVersion(ReadExportVersion, &registry);
   d.driver = ProbeDriverVersion(wow64, ReadExportVersion, &registry);
   ReadUnasked(ReadExportVersion, &registry, &d);
-  const VersionRecord* records[4] = {&d.client.records[0], &d.client.records[1], &d.driver.records[0],
-                                     &d.driver.records[1]};
-  for (int i = 0; i < 4; ++i) d.view_paths[i] = platform::ViewPath(records[i]->key, records[i]->access, wow64);
+  ReadOtherViews(ReadExportVersion, &registry, &d);
+  for (int i = 0; i < 4; ++i) d.view_paths[i] = platform::ViewPath(RecordAt(d, i).key, RecordAt(d, i).access, wow64);
   std::vector<platform::RegistryValue> ignored;
   for (size_t i = 0; i < exports.size(); ++i) {
     if (platform::FindRegistryKey(exports[i], "SOFTWARE", &ignored)) continue;
@@ -263,6 +276,7 @@ void DecideFromThisMachine(Report* report) {
   d.client = ProbeClientVersion(ReadSystemVersionValue, nullptr);
   d.driver = ProbeDriverVersion(d.wow64, ReadSystemVersionValue, nullptr);
   ReadUnasked(ReadSystemVersionValue, nullptr, &d);
+  ReadOtherViews(ReadSystemVersionValue, nullptr, &d);
   Finish(report);
 }
 

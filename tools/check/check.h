@@ -57,6 +57,10 @@ struct Decision {
   // stopped at the first: setup never asks for it.
   VersionRecord unasked;
   std::string view_paths[4];  // where an export holds each record
+  // Each record as the other view holds it (64-bit Windows only): a record
+  // written to the wrong view is there, but setup never sees it.
+  bool other_view_present[4] = {};
+  std::string other_view_text[4];
   bool older = false;
   std::string client_line;
   std::string driver_line;

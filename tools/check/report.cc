@@ -35,8 +35,9 @@ std::string ViewName(const Decision& d, uint32_t access) {
   return d.wow64 ? "32-bit view" : "the only view";
 }
 
-void Record(const Decision& d, const char* label, const VersionRecord& r, const std::string& view_path,
-            std::string* out) {
+void Record(const Decision& d, const char* label, int index, std::string* out) {
+  const VersionRecord& r = index < 2 ? d.client.records[index] : d.driver.records[index - 2];
+  const std::string view_path = d.views && !d.source_name.empty() ? d.view_paths[index] : std::string();
   *out += std::string("  ") + label + ": HKEY_LOCAL_MACHINE\\" + r.key;
   if (d.views) *out += ", " + ViewName(d, r.access);
   *out += "\n";
@@ -51,6 +52,10 @@ void Record(const Decision& d, const char* label, const VersionRecord& r, const 
   }
   *out += r.present ? "      present, Version = " + Shown(r.text) + "\n"
                     : std::string("      absent (no key, or no Version value)\n");
+  if (!r.present && d.other_view_present[index]) {
+    *out += "      but the other view holds Version = " + Shown(d.other_view_text[index]) +
+            ": written to the wrong view, setup never sees it\n";
+  }
 }
 
 void Decisions(const Report& report, std::string* out) {
@@ -59,8 +64,8 @@ void Decisions(const Report& report, std::string* out) {
   *out += "Decision for " + d.source + (d.source_name.empty() ? "" : " " + d.source_name);
   if (d.views) *out += d.wow64 ? " (64-bit Windows: two views)" : " (32-bit Windows: one view)";
   *out += "\n";
-  Record(d, "client record 1", d.client.records[0], d.views && !d.source_name.empty() ? d.view_paths[0] : "", out);
-  Record(d, "client record 2", d.client.records[1], d.views && !d.source_name.empty() ? d.view_paths[1] : "", out);
+  Record(d, "client record 1", 0, out);
+  Record(d, "client record 2", 1, out);
   if (d.client.used < 0) {
     *out += "  client text: no record has a value: \"0.0.0\" -> " + Number(d.client.number) + "\n";
   } else {
@@ -69,8 +74,8 @@ void Decisions(const Report& report, std::string* out) {
             (raw.empty() ? " is empty: \"0.0.0\"" : " loses its first two characters: " + Shown(d.client.text)) +
             " -> " + Number(d.client.number) + "\n";
   }
-  Record(d, "driver record 1", d.driver.records[0], d.views && !d.source_name.empty() ? d.view_paths[2] : "", out);
-  Record(d, "driver record 2", d.driver.records[1], d.views && !d.source_name.empty() ? d.view_paths[3] : "", out);
+  Record(d, "driver record 1", 2, out);
+  Record(d, "driver record 2", 3, out);
   const int other = 1 - d.driver.chosen;
   *out += "  driver text: " + Shown(d.driver.texts[0]) + " and " + Shown(d.driver.texts[1]) +
           " compared as texts without regard to case: " + Shown(d.driver.texts[d.driver.chosen]) +

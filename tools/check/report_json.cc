@@ -49,8 +49,10 @@ std::string Value(const ConfigValue& v, bool numbered) {
   return out + "}";
 }
 
-std::string Record(const Decision& d, const VersionRecord& r, const std::string& view_path,
-                   const VersionRecord* unasked) {
+std::string Record(const Decision& d, int index, bool paths) {
+  const VersionRecord& r = index < 2 ? d.client.records[index] : d.driver.records[index - 2];
+  const std::string view_path = paths ? d.view_paths[index] : std::string();
+  const VersionRecord* unasked = index == 1 && d.unasked.key ? &d.unasked : nullptr;
   std::string out = "{\"key\": " + Str(r.key);
   if (d.views) out += ", \"view\": " + Str((r.access & 0x0100) ? "64-bit" : "32-bit");
   if (!view_path.empty()) out += ", \"export_key\": " + Str(view_path);
@@ -58,6 +60,7 @@ std::string Record(const Decision& d, const VersionRecord& r, const std::string&
   const VersionRecord& shown = r.consulted || !unasked ? r : *unasked;
   out += ", \"present\": " + Bool(shown.present);
   if (shown.present) out += ", \"value\": " + Str(shown.text);
+  if (d.other_view_present[index]) out += ", \"other_view_value\": " + Str(d.other_view_text[index]);
   return out + "}";
 }
 
@@ -95,14 +98,10 @@ std::string JsonReport(const Report& report) {
     out += ",\n  \"decision\": {\"source\": " + Str(d.source);
     if (!d.source_name.empty()) out += ", \"name\": " + Str(d.source_name);
     if (d.views) out += ", \"wow64\": " + Bool(d.wow64);
-    out += ",\n    \"client\": {\"records\": [" +
-           Record(d, d.client.records[0], paths ? d.view_paths[0] : "", nullptr) + ", " +
-           Record(d, d.client.records[1], paths ? d.view_paths[1] : "", d.unasked.key ? &d.unasked : nullptr) +
+    out += ",\n    \"client\": {\"records\": [" + Record(d, 0, paths) + ", " + Record(d, 1, paths) +
            "], \"used\": " + Num(d.client.used) + ", \"text\": " + Str(d.client.text) +
            ", \"number\": " + Num(d.client.number) + "}";
-    out += ",\n    \"driver\": {\"records\": [" +
-           Record(d, d.driver.records[0], paths ? d.view_paths[2] : "", nullptr) + ", " +
-           Record(d, d.driver.records[1], paths ? d.view_paths[3] : "", nullptr) + "], \"texts\": [" +
+    out += ",\n    \"driver\": {\"records\": [" + Record(d, 2, paths) + ", " + Record(d, 3, paths) + "], \"texts\": [" +
            Str(d.driver.texts[0]) + ", " + Str(d.driver.texts[1]) + "], \"chosen\": " + Num(d.driver.chosen) +
            ", \"number\": " + Num(d.driver.number) + "}";
     out += ",\n    \"install\": " + Bool(d.older) + ",\n    \"log\": " + List({d.client_line, d.driver_line}) + "}";
