@@ -115,4 +115,33 @@ TEST(CheckLog, ExplainsEachRecordWithItsView) {
   for (const std::string& line : want) EXPECT_TRUE(HasLine(r.out, line)) << line << "\n" << r.out;
 }
 
+// The JSON report is valid JSON whatever bytes a value holds, and carries
+// the same version lines and decision as the plain one.
+TEST(CheckLog, JsonReportParsesAndAgreesWithThePlainOne) {
+  Scratch scratch;
+  test::WriteBytes(scratch.path() + "config.ini", "[FL]\nversion=2.1.0\nfile=inst.exe\n[driver]\nversion=3\n");
+  test::WriteBytes(scratch.path() + "inst.exe", "MZ");
+  check_test::ExportState registry({test::TypedVersion(k32, kFerrolink, test::kRegBinary, "AP1.2\x01\xff\"\\\xc3\xa9"),
+                                    Version(k64, kInstallation, "3.0.0")});
+  const CheckResult plain = RunCheck({"--registry", registry.file(), scratch.path()}, scratch.path());
+  const CheckResult json = RunCheck({"--json", "--registry", registry.file(), scratch.path()}, scratch.path());
+  ASSERT_EQ(json.status, plain.status) << json.out;
+  test::WriteBytes(scratch.path() + "report.json", json.out);
+  // Python's parser is strict about JSON; it prints the fields to compare.
+  const std::string command =
+      "/usr/bin/python3 -c 'import json,sys; d=json.load(open(sys.argv[1],encoding=\"utf-8\"));"
+      " print(d[\"decision\"][\"install\"]); print(d[\"decision\"][\"client\"][\"records\"][0]"
+      "[\"value\"].encode(\"unicode_escape\").decode()); print(\"\\n\".join(d[\"decision\"]"
+      "[\"log\"]))' " +
+      scratch.path() + "report.json > " + scratch.path() + "parsed.txt";
+  ASSERT_EQ(system(command.c_str()), 0) << json.out;
+  const std::vector<std::string> parsed = SplitLines(test::ReadBytes(scratch.path() + "parsed.txt"));
+  const std::vector<std::string> out = SplitLines(plain.out);
+  ASSERT_EQ(parsed.size(), 4u);
+  EXPECT_EQ(parsed[0], HasLine(plain.out, "  decision: install (the machine is older)") ? "True" : "False");
+  EXPECT_EQ(parsed[1], "AP1.2\\x01\\xff\"\\\\\\xe9") << "control and Latin-1 bytes escaped, UTF-8 kept";
+  EXPECT_EQ(parsed[2], out[out.size() - 2]);
+  EXPECT_EQ(parsed[3], out[out.size() - 1]);
+}
+
 }  // namespace
