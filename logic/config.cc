@@ -6,6 +6,10 @@
 #include "platform/platform.h"
 
 const char kConfigFileName[] = "config.ini";
+const char kClientSection[] = "FL";
+const char kDriverSection[] = "driver";
+const char kVersionKey[] = "version";
+const char kInstallerKey[] = "file";
 
 std::string GetExeDirectory() {
   char path[261] = {};

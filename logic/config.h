@@ -6,6 +6,13 @@
 
 extern const char kConfigFileName[];
 
+// Where config.ini keeps the package's values: [FL] version and file (the
+// client and its installer), [driver] version.
+extern const char kClientSection[];
+extern const char kDriverSection[];
+extern const char kVersionKey[];
+extern const char kInstallerKey[];
+
 // The running executable's directory up to and including its last separator
 // (found character by character, so a double-byte character's trail byte is
 // never taken for one); empty if the path cannot be had or has none.

@@ -1,6 +1,7 @@
 #include "logic/install.h"
 
 #include "logic/config.h"
+#include "logic/decision.h"
 #include "logic/log.h"
 #include "logic/probes.h"
 #include "logic/staging.h"
@@ -159,26 +160,23 @@ void DecideAndInstall() {
   const std::string strConfigPath = strExeDir + kConfigFileName;
   PackageConfig config(strConfigPath);
 
-  const int32_t nConfigFLVersion = ParseVersion(config.Read("FL", "version").c_str());
+  const int32_t nConfigFLVersion = ParseVersion(config.Read(kClientSection, kVersionKey).c_str());
   const int32_t nLocalFLVersion = GetLocalFLVersion();
-  Log(StringPrintf("CSetupDlg::InstallPackage nLocalFLVersion=<%d>, nConfigFLVersion=<%d>", nLocalFLVersion,
-                   nConfigFLVersion));
+  Log(ClientVersionLine(nLocalFLVersion, nConfigFLVersion));
 
-  const int32_t nConfigDriverVersion = ParseVersion(config.Read("driver", "version").c_str());
+  const int32_t nConfigDriverVersion = ParseVersion(config.Read(kDriverSection, kVersionKey).c_str());
   const int32_t nLocalDriverVersion = GetLocalDriverVersion();
-  Log(StringPrintf("CSetupDlg::InstallPackage nLocalDriverVersion=<%d>, nConfigDriverVersion=<%d>", nLocalDriverVersion,
-                   nConfigDriverVersion));
+  Log(DriverVersionLine(nLocalDriverVersion, nConfigDriverVersion));
 
-  const bool install = nLocalFLVersion < nConfigFLVersion || nLocalDriverVersion < nConfigDriverVersion;
+  const bool install = MachineIsOlder(nLocalFLVersion, nConfigFLVersion, nLocalDriverVersion, nConfigDriverVersion);
   if (install) {
-    const std::string name = config.Read("FL", "file");
+    const std::string name = config.Read(kClientSection, kInstallerKey);
     const char* problem = InstallerNameProblem(name);
     if (strTempDir.empty()) {
       // The target would be the bare name: the shipped installer itself.
       Log("CSetupDlg::InstallPackage - No temporary directory. Quit installation...");
     } else if (problem) {
-      Log(StringPrintf("CSetupDlg::InstallPackage - The installer file name <%s> %s. Quit installation...",
-                       name.c_str(), problem));
+      Log(InstallerNameRefusal(name, problem));
     } else {
       // Elevated runs stage in a private folder of the system's temporary
       // directory, held until the installer has started.
@@ -198,7 +196,7 @@ void DecideAndInstall() {
       }
     }
   } else {
-    Log("CSetupDlg::InstallPackage - Local FL or driver is already the latest. Quit installation...");
+    Log(kAlreadyLatestLine);
   }
 }
 

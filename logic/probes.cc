@@ -8,10 +8,10 @@ const char kDriverInstallationKey[] = "SOFTWARE\\Veltrano\\Veltrano Driver Insta
 const char kDriverMsmKey[] = "SOFTWARE\\Veltrano\\Veltrano Driver MSM";
 const char kFerrolinkKey[] = "SOFTWARE\\Veltrano\\Ferrolink";
 const char kPathwardenKey[] = "SOFTWARE\\Veltrano\\Pathwarden";
+const char kVersionValueName[] = "Version";
 
 namespace {
 
-const char kVersionValue[] = "Version";
 const char kMissingVersion[] = "0.0.0";
 constexpr size_t kPrefixLength = 2;  // the length of "AP"
 
@@ -31,37 +31,68 @@ bool ReadVersionValue(const char* key_path, uint32_t access, std::string* text) 
   platform::ScopedRegKey key;
   if (platform::OpenRegistryKey(key_path, access, key.receive()) != 0) return false;
   uint32_t size = 0;
-  if (platform::QueryRegistryValue(key.get(), kVersionValue, nullptr, &size) != 0) return false;
+  if (platform::QueryRegistryValue(key.get(), kVersionValueName, nullptr, &size) != 0) return false;
   std::string data(size, '\0');
   // The result is not examined: a failed read leaves zeros, an empty text.
-  platform::QueryRegistryValue(key.get(), kVersionValue, reinterpret_cast<uint8_t*>(&data[0]), &size);
+  platform::QueryRegistryValue(key.get(), kVersionValueName, reinterpret_cast<uint8_t*>(&data[0]), &size);
   if (size < data.size()) data.resize(size);
-  size_t zero = data.find('\0');
-  if (zero != std::string::npos) data.resize(zero);
+  CutAtFirstZero(&data);
   *text = data;
   return true;
 }
 
-int32_t GetLocalDriverVersion() {
-  std::string a;
-  std::string b;
-  ReadVersionValue(kDriverInstallationKey, IsWow64() ? kAccessRead64 : kAccessRead, &a);
-  ReadVersionValue(kDriverMsmKey, kAccessRead, &b);
-  if (a.empty()) a = kMissingVersion;
-  if (b.empty()) b = kMissingVersion;
-  const std::string& chosen = CompareNoCase(a, b) < 0 ? b : a;
-  return ParseVersion(chosen.c_str());
+void CutAtFirstZero(std::string* data) {
+  size_t zero = data->find('\0');
+  if (zero != std::string::npos) data->resize(zero);
 }
 
-int32_t GetLocalFLVersion() {
-  std::string v;
-  if (!ReadVersionValue(kFerrolinkKey, kAccessRead, &v)) {
-    ReadVersionValue(kPathwardenKey, kAccessRead64, &v);
-  }
-  if (v.empty()) {
-    v = kMissingVersion;
-  } else {
-    v = v.size() > kPrefixLength ? v.substr(kPrefixLength) : std::string();
-  }
-  return ParseVersion(v.c_str());
+bool ReadSystemVersionValue(void*, const char* key_path, uint32_t access, std::string* text) {
+  return ReadVersionValue(key_path, access, text);
 }
+
+namespace {
+
+void Consult(VersionRecord* record, const char* key, uint32_t access, VersionReader read, void* context) {
+  record->key = key;
+  record->access = access;
+  record->consulted = true;
+  record->present = read(context, key, access, &record->text);
+}
+
+}  // namespace
+
+DriverProbe ProbeDriverVersion(bool wow64, VersionReader read, void* context) {
+  DriverProbe probe;
+  Consult(&probe.records[0], kDriverInstallationKey, wow64 ? kAccessRead64 : kAccessRead, read, context);
+  Consult(&probe.records[1], kDriverMsmKey, kAccessRead, read, context);
+  for (int i = 0; i < 2; ++i) {
+    const VersionRecord& r = probe.records[i];
+    probe.texts[i] = r.present && !r.text.empty() ? r.text : kMissingVersion;
+  }
+  probe.chosen = CompareNoCase(probe.texts[0], probe.texts[1]) < 0 ? 1 : 0;
+  probe.number = ParseVersion(probe.texts[probe.chosen].c_str());
+  return probe;
+}
+
+ClientProbe ProbeClientVersion(VersionReader read, void* context) {
+  ClientProbe probe;
+  probe.records[1].key = kPathwardenKey;
+  probe.records[1].access = kAccessRead64;
+  Consult(&probe.records[0], kFerrolinkKey, kAccessRead, read, context);
+  if (!probe.records[0].present) Consult(&probe.records[1], kPathwardenKey, kAccessRead64, read, context);
+  for (int i = 0; i < 2 && probe.used < 0; ++i) {
+    if (probe.records[i].present) probe.used = i;
+  }
+  const std::string v = probe.used < 0 ? std::string() : probe.records[probe.used].text;
+  if (v.empty()) {
+    probe.text = kMissingVersion;
+  } else {
+    probe.text = v.size() > kPrefixLength ? v.substr(kPrefixLength) : std::string();
+  }
+  probe.number = ParseVersion(probe.text.c_str());
+  return probe;
+}
+
+int32_t GetLocalDriverVersion() { return ProbeDriverVersion(IsWow64(), ReadSystemVersionValue, nullptr).number; }
+
+int32_t GetLocalFLVersion() { return ProbeClientVersion(ReadSystemVersionValue, nullptr).number; }

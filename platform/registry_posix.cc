@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "platform/posix_internal.h"
 #include "platform/registry_export.h"
+#include "platform/registry_view.h"
 
 namespace platform {
 
@@ -26,20 +27,6 @@ bool SimulatesWow64() {
   return !(v && strcmp(v, "0") == 0);
 }
 
-// Where the view selected by `access` keeps `sub_key` in an export: on 64-bit
-// Windows a 32-bit program's view of SOFTWARE\X lies at SOFTWARE\WOW6432Node\X.
-std::string ViewPath(const char* sub_key, uint32_t access) {
-  std::string path(sub_key);
-  if (!SimulatesWow64() || (access & kKeyWow64_64Key)) return path;
-  const char kSoftware[] = "SOFTWARE";
-  const size_t n = sizeof kSoftware - 1;
-  if (path.size() >= n && strncasecmp(path.c_str(), kSoftware, n) == 0 && (path.size() == n || path[n] == '\\')) {
-    std::string rest = path.substr(n);
-    if (strncasecmp(rest.c_str(), "\\WOW6432Node", 12) != 0) path = "SOFTWARE\\WOW6432Node" + rest;
-  }
-  return path;
-}
-
 }  // namespace
 
 struct RegistryKeyImpl {
@@ -51,7 +38,7 @@ int32_t OpenRegistryKey(const char* sub_key, uint32_t access, RegistryKey* key) 
   std::string bytes;
   if (!file || !ReadWholeFile(file, &bytes)) return kErrorFileNotFound;
   auto* opened = new RegistryKeyImpl;
-  if (!FindRegistryKey(bytes, ViewPath(sub_key, access), &opened->values)) {
+  if (!FindRegistryKey(bytes, ViewPath(sub_key, access, SimulatesWow64()), &opened->values)) {
     delete opened;
     return kErrorFileNotFound;
   }
@@ -60,22 +47,20 @@ int32_t OpenRegistryKey(const char* sub_key, uint32_t access, RegistryKey* key) 
 }
 
 int32_t QueryRegistryValue(RegistryKey key, const char* name, uint8_t* data, uint32_t* size) {
-  for (const RegistryValue& value : key->values) {
-    if (!NoCaseEquals(value.name.c_str(), name)) continue;
-    uint32_t length = static_cast<uint32_t>(value.data.size());
-    if (!data) {
-      *size = length;
-      return 0;
-    }
-    if (*size < length) {
-      *size = length;
-      return kErrorMoreData;
-    }
-    memcpy(data, value.data.data(), length);  // NOLINT(bugprone-not-null-terminated-result): raw value bytes
+  const RegistryValue* value = FindNamedValue(key->values, name);
+  if (!value) return kErrorFileNotFound;
+  uint32_t length = static_cast<uint32_t>(value->data.size());
+  if (!data) {
     *size = length;
     return 0;
   }
-  return kErrorFileNotFound;
+  if (*size < length) {
+    *size = length;
+    return kErrorMoreData;
+  }
+  memcpy(data, value->data.data(), length);  // NOLINT(bugprone-not-null-terminated-result): raw value bytes
+  *size = length;
+  return 0;
 }
 
 void CloseRegistryKey(RegistryKey key) { delete key; }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "logic/probes.h"
+#include "logic/version.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -87,6 +88,95 @@ TEST(Probes, ReadVersionValueTellsAbsentFromPresent) {
   EXPECT_EQ(text, "unchanged");
   EXPECT_TRUE(ReadVersionValue(kMsm.c_str(), kAccessRead, &text));
   EXPECT_EQ(text, "1.2");
+}
+
+// The probes' reports: which record was asked, which text was taken and
+// which driver text chosen, read through a table instead of a registry.
+struct Recorded {
+  std::string key;
+  uint32_t access;
+  std::string text;
+};
+
+bool ReadRecorded(void* context, const char* key_path, uint32_t access, std::string* text) {
+  for (const Recorded& r : *static_cast<const std::vector<Recorded>*>(context)) {
+    if (r.key == key_path && r.access == access) {
+      *text = r.text;
+      return true;
+    }
+  }
+  return false;
+}
+
+struct ReportCase {
+  const char* name;
+  std::vector<Recorded> records;
+  bool wow64;
+  int used;                 // client record taken
+  bool second_asked;        // the Pathwarden record was asked for
+  std::string client_text;  // after the two-character drop
+  std::string driver_chosen;
+};
+
+TEST(Probes, ReportsSayWhichRecordAndWhichTextDecided) {
+  const uint32_t r32 = kAccessRead;
+  const uint32_t r64 = kAccessRead64;
+  const std::vector<ReportCase> cases = {
+      {"nothing recorded", {}, true, -1, true, "0.0.0", "0.0.0"},
+      {"two characters dropped from AP1.10.0", {{kFerrolink, r32, "AP1.10.0"}}, true, 0, false, "1.10.0", "0.0.0"},
+      {"two characters dropped whatever they are", {{kFerrolink, r32, "1.10.0"}}, true, 0, false, "10.0", "0.0.0"},
+      {"empty first record stops the search",
+       {{kFerrolink, r32, ""}, {kPathwarden, r64, "AP9"}},
+       true,
+       0,
+       false,
+       "0.0.0",
+       "0.0.0"},
+      {"second record when the first is absent", {{kPathwarden, r64, "AP2.0"}}, true, 1, true, "2.0", "0.0.0"},
+      {"driver 9.0 against 10.0: 9.0 sorts last",
+       {{kInstallation, r64, "10.0"}, {kMsm, r32, "9.0"}},
+       true,
+       -1,
+       true,
+       "0.0.0",
+       "9.0"},
+      {"driver record in the 32-bit view on a 64-bit Windows is not the one asked",
+       {{kInstallation, r32, "5.0"}},
+       true,
+       -1,
+       true,
+       "0.0.0",
+       "0.0.0"},
+      {"32-bit Windows asks the installation record without the 64-bit flag",
+       {{kInstallation, r32, "5.0"}},
+       false,
+       -1,
+       true,
+       "0.0.0",
+       "5.0"},
+      {"equal texts: the first", {{kInstallation, r64, "1.0"}, {kMsm, r32, "1.0"}}, true, -1, true, "0.0.0", "1.0"},
+  };
+  for (const ReportCase& c : cases) {
+    std::vector<Recorded> records = c.records;
+    ClientProbe client = ProbeClientVersion(ReadRecorded, &records);
+    DriverProbe driver = ProbeDriverVersion(c.wow64, ReadRecorded, &records);
+    EXPECT_EQ(client.used, c.used) << c.name;
+    EXPECT_EQ(client.records[1].consulted, c.second_asked) << c.name;
+    EXPECT_EQ(client.text, c.client_text) << c.name;
+    EXPECT_EQ(client.number, ParseVersion(c.client_text.c_str())) << c.name;
+    EXPECT_EQ(driver.texts[driver.chosen], c.driver_chosen) << c.name;
+    EXPECT_EQ(driver.number, ParseVersion(c.driver_chosen.c_str())) << c.name;
+    // The system probes are these reports over the registry: the same
+    // numbers for the same records.
+    std::vector<RegValue> values;
+    for (const Recorded& r : c.records) {
+      values.push_back(Version(r.access == r64 || !c.wow64, r.key, r.text));
+    }
+    if (!c.wow64) continue;  // the registry of this run has two views
+    test::RegistryState state(values);
+    EXPECT_EQ(GetLocalFLVersion(), client.number) << c.name;
+    EXPECT_EQ(GetLocalDriverVersion(), driver.number) << c.name;
+  }
 }
 
 TEST(Probes, IsWow64OnA64BitSystem) { EXPECT_TRUE(IsWow64()); }

@@ -32,12 +32,16 @@ def check_package(build, version, out, check):
     if os.path.exists(path):
         z = zipfile.ZipFile(path)
         top = "pathwarden-setup-%s/" % version
-        names = sorted(z.namelist())
-        want = sorted(top + n for n in ("setup.exe", "config.ini", "README.txt", "guide.md"))
-        check("one folder with setup.exe, config.ini and the guides", names == want, names)
+        names = sorted(n for n in z.namelist() if not n.endswith("/"))  # files; folder entries are optional
+        want = sorted(top + n for n in ("setup.exe", "config.ini", "README.txt", "guide.md",
+                                        "tools/pathwarden-check.exe"))
+        check("one folder with setup.exe, config.ini, the guides and the check tool", names == want, names)
         if top + "setup.exe" in names:
             check("setup.exe is the built file", z.read(top + "setup.exe") ==
                   open(os.path.join(build, "setup.exe"), "rb").read())
+        if top + "tools/pathwarden-check.exe" in names:
+            check("tools/pathwarden-check.exe is the built file", z.read(top + "tools/pathwarden-check.exe") ==
+                  open(os.path.join(build, "pathwarden-check.exe"), "rb").read())
         if top + "config.ini" in names:
             ini = z.read(top + "config.ini").decode()
             check("config.ini template has the three keys",

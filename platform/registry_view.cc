@@ -1,0 +1,42 @@
+#include "platform/registry_view.h"
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+// True when `text` begins with `prefix`, ASCII case folded.
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+  size_t i = 0;
+  for (; prefix[i]; ++i) {
+    if (i >= text.size() || FoldCase(text[i]) != FoldCase(prefix[i])) return false;
+  }
+  return true;
+}
+
+bool EqualsNoCase(const std::string& a, const char* b) { return StartsWithNoCase(a, b) && b[a.size()] == '\0'; }
+
+}  // namespace
+
+std::string ViewPath(const char* sub_key, uint32_t access, bool wow64) {
+  std::string path(sub_key);
+  if (!wow64 || (access & kKeyWow64_64Key)) return path;
+  const char kSoftware[] = "SOFTWARE";
+  const size_t n = sizeof kSoftware - 1;
+  if (StartsWithNoCase(path, kSoftware) && (path.size() == n || path[n] == '\\')) {
+    std::string rest = path.substr(n);
+    if (!StartsWithNoCase(rest, "\\WOW6432Node")) path = "SOFTWARE\\WOW6432Node" + rest;
+  }
+  return path;
+}
+
+const RegistryValue* FindNamedValue(const std::vector<RegistryValue>& values, const char* name) {
+  for (const RegistryValue& value : values) {
+    if (EqualsNoCase(value.name, name)) return &value;
+  }
+  return nullptr;
+}
+
+}  // namespace platform

@@ -1,0 +1,41 @@
+#!/usr/bin/env python3
+"""Static checks of the built pathwarden-check.exe: a console program for the
+given machine, relocatable and no-execute, importing system DLLs only.
+Usage: check_pe.py EXE (i386|amd64). Prints one line per check and
+'N passed, N failed'; exits non-zero on any failure."""
+import os
+import sys
+
+import pefile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "shell"))
+from pe_check import SYSTEM_DLLS  # noqa: E402  the one list of system DLLs
+
+
+def main(path, machine):
+    results = []
+
+    def check(name, ok, detail=""):
+        results.append(bool(ok))
+        print(("PASS " if ok else "FAIL ") + name + ("" if ok else ": " + str(detail)))
+
+    pe = pefile.PE(path)
+    want_machine = {"i386": 0x14C, "amd64": 0x8664}[machine]
+    check("machine is " + machine, pe.FILE_HEADER.Machine == want_machine, hex(pe.FILE_HEADER.Machine))
+    check("console subsystem", pe.OPTIONAL_HEADER.Subsystem == 3, pe.OPTIONAL_HEADER.Subsystem)
+    dll = pe.OPTIONAL_HEADER.DllCharacteristics
+    check("ASLR (dynamic base)", dll & 0x40, hex(dll))
+    check("DEP (NX compatible)", dll & 0x100, hex(dll))
+    check("relocations present for ASLR", pe.OPTIONAL_HEADER.DATA_DIRECTORY[5].Size > 0)
+    imports = sorted(e.dll.decode().lower() for e in pe.DIRECTORY_ENTRY_IMPORT)
+    others = [d for d in imports if d not in SYSTEM_DLLS]
+    check("imports only system DLLs " + ",".join(imports), not others, "also " + ",".join(others))
+    check("no delay-loaded DLLs", not getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", []))
+    check("no symbols left in the file", pe.FILE_HEADER.PointerToSymbolTable == 0)
+    passed = sum(results)
+    print("%d passed, %d failed" % (passed, len(results) - passed))
+    return 0 if passed == len(results) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1], sys.argv[2]))

@@ -1,0 +1,230 @@
+// pathwarden-check run as a program: package problems and exit codes, the
+// release-order trap, recorded texts, and its explanation of a registry
+// export held against the setup program's own log for the same state.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/shell/setup_run.h"
+#include "tests/support/test_support.h"
+#include "tests/tools/check_run.h"
+
+namespace {
+
+using check_test::CheckResult;
+using check_test::HasLine;
+using check_test::RunCheck;
+using check_test::Scratch;
+using test::Version;
+
+const std::string kMsm = "SOFTWARE\\Veltrano\\Veltrano Driver MSM";
+const std::string kPathwarden = "SOFTWARE\\Veltrano\\Pathwarden";
+
+struct PackageCase {
+  const char* name;
+  std::string config;              // "" for no config.ini
+  std::vector<std::string> files;  // created in the package; a trailing '/' makes a folder
+  std::vector<std::string> args;   // before the folder
+  int status;
+  std::vector<std::string> lines;  // each a whole line of the output; $PKG is the folder
+};
+
+std::string Expand(std::string text, const std::string& pkg) {
+  for (size_t at; (at = text.find("$PKG")) != std::string::npos;) text.replace(at, 4, pkg);
+  return text;
+}
+
+void MakePackage(const std::string& pkg, const std::string& config, const std::vector<std::string>& files) {
+  if (!config.empty()) test::WriteBytes(pkg + "config.ini", config);
+  for (const std::string& f : files) {
+    if (f.back() == '/') {
+      mkdir((pkg + f).c_str(), 0755);
+    } else {
+      test::WriteBytes(pkg + f, f == "empty.exe" ? "" : "MZ");
+    }
+  }
+}
+
+TEST(CheckProgram, PackageProblemsReleasesAndExitCodes) {
+  const std::string good = "[FL]\nversion=2.0.0\nfile=inst.exe\n[driver]\nversion=3.0.0\n";
+  const std::vector<PackageCase> cases = {
+      {"a good package",
+       good,
+       {"inst.exe"},
+       {},
+       0,
+       {"  [FL] version: \"2.0.0\" -> 200", "  [driver] version: \"3.0.0\" -> 300",
+        "  [FL] file: \"inst.exe\", 2 bytes", "No problems."}},
+      {"no config.ini",
+       "",
+       {"inst.exe"},
+       {},
+       1,
+       {"problem: no config.ini at $PKGconfig.ini: setup reads every value as empty"}},
+      {"installer missing", good, {}, {}, 1, {"problem: the installer $PKGinst.exe does not exist"}},
+      {"installer empty",
+       "[FL]\nversion=2.0.0\nfile=empty.exe\n[driver]\nversion=3\n",
+       {"empty.exe"},
+       {},
+       1,
+       {"problem: the installer $PKGempty.exe is empty"}},
+      {"installer a folder", good, {"inst.exe/"}, {}, 1, {"problem: the installer $PKGinst.exe is not a file"}},
+      {"client version 0",
+       "[FL]\nversion=0.0\nfile=inst.exe\n",
+       {"inst.exe"},
+       {},
+       1,
+       {"problem: [FL] version \"0.0\" (0) is not above 0: setup installs it over nothing"}},
+      {"config.ini in UTF-16 read as setup reads it",
+       test::Utf16Le("[FL]\r\nversion=1.2.3\r\nfile=inst.exe\r\n[driver]\r\nversion=1\r\n", true),
+       {"inst.exe"},
+       {},
+       0,
+       {"  [FL] version: \"1.2.3\" -> 123"}},
+      {"the 1.10.0 -> 2.0.0 trap",
+       good,
+       {"inst.exe"},
+       {"--released", "1.9.0,1.10.0"},
+       1,
+       {"  installs over: 1.9.0 (190)", "  does not install over: 1.10.0 (1100)",
+        "problem: this package's client \"2.0.0\" (200) would not install over the earlier release \"1.10.0\" (1100)"}},
+      {"a trap already shipped is warned about",
+       "[FL]\nversion=12.0.0\nfile=inst.exe\n[driver]\nversion=1\n",
+       {"inst.exe"},
+       {"--released", "1.10.0,2.0.0,3.0.0"},
+       0,
+       {"warning: release \"2.0.0\" (200) is not greater than the earlier \"1.10.0\" (1100): a machine with 1.10.0 "
+        "never gets 2.0.0",
+        "  installs over: 1.10.0 (1100), 2.0.0 (200), 3.0.0 (300)", "No problems."}},
+      {"the package's own version is no problem",
+       good,
+       {"inst.exe"},
+       {"--released", "1.0.0,2.0.0"},
+       0,
+       {"  does not install over: 2.0.0 (200)", "No problems."}},
+      {"1.3 after 1.2.4 is the same trap",
+       "[FL]\nversion=1.3\nfile=inst.exe\n[driver]\nversion=1\n",
+       {"inst.exe"},
+       {"--released", "1.2.4"},
+       1,
+       {"problem: this package's client \"1.3\" (13) would not install over the earlier release \"1.2.4\" (124)"}},
+  };
+  for (const PackageCase& c : cases) {
+    Scratch scratch;
+    const std::string pkg = scratch.path() + "package dir/";
+    mkdir(pkg.c_str(), 0755);
+    MakePackage(pkg, c.config, c.files);
+    std::vector<std::string> args = c.args;
+    args.push_back(pkg);
+    const CheckResult r = RunCheck(args, scratch.path());
+    EXPECT_EQ(r.status, c.status) << c.name << "\n" << r.out << r.err;
+    for (const std::string& line : c.lines)
+      EXPECT_TRUE(HasLine(r.out, Expand(line, pkg))) << c.name << ": " << line << "\n" << r.out;
+  }
+}
+
+TEST(CheckProgram, ReleasesFromAFileGiveTheSameReport) {
+  Scratch scratch;
+  const std::string pkg = scratch.path();
+  MakePackage(pkg, "[FL]\nversion=2.0.0\nfile=inst.exe\n[driver]\nversion=1\n", {"inst.exe"});
+  test::WriteBytes(pkg + "released.txt", "1.9.0\r\n\r\n1.10.0\r\n2.0.0\r\n");
+  const CheckResult from_list = RunCheck({"--released", "1.9.0,1.10.0,2.0.0", pkg}, scratch.path());
+  const CheckResult from_file = RunCheck({"--released-file", pkg + "released.txt", pkg}, scratch.path());
+  EXPECT_EQ(from_file.status, 1);
+  EXPECT_EQ(from_file.out, from_list.out);
+}
+
+// The refusal the tool reports is the very line setup logs for the name.
+TEST(CheckProgram, RefusesInstallerNamesWithSetupsOwnLine) {
+  const std::vector<std::string> names = {"", "/bin/sh", "../inst.sh", "sub/../../inst.sh", "C:inst.sh", "inst.sh:x"};
+  for (const std::string& name : names) {
+    setup_test::SetupRun run;
+    run.Config("[FL]\nversion=9\nfile=" + name + "\n");
+    check_test::ExportState registry({});
+    ASSERT_EQ(run.Run(), 0) << name;
+    const std::vector<std::string> log = run.LogLines();
+    ASSERT_GE(log.size(), 6u) << name;
+    Scratch scratch;
+    const CheckResult r = RunCheck({run.package_}, scratch.path());
+    EXPECT_EQ(r.status, 1) << name;
+    EXPECT_TRUE(HasLine(r.out, "problem: setup refuses the installer name: " + log[5])) << name << "\n" << r.out;
+    check_test::RemoveRun(run);
+  }
+}
+
+struct InstalledCase {
+  const char* name;
+  std::string installed;
+  std::string package_client;
+  std::string package_driver;
+  std::vector<std::string> lines;
+};
+
+TEST(CheckProgram, DecidesForRecordedTexts) {
+  const std::vector<InstalledCase> cases = {
+      {"1.10.0 installed, 2.0.0 shipped: nothing to install",
+       "AP1.10.0,1",
+       "2.0.0",
+       "1",
+       {"  client text: \"AP1.10.0\" from record 1 loses its first two characters: \"1.10.0\" -> 1100",
+        "  decision: nothing to install (already the latest)",
+        "CSetupDlg::InstallPackage nLocalFLVersion=<1100>, nConfigFLVersion=<200>"}},
+      {"a text without the prefix loses two characters too",
+       "1.10.0",
+       "2.0.0",
+       "1",
+       {"  client text: \"1.10.0\" from record 1 loses its first two characters: \"10.0\" -> 100",
+        "  decision: install (the machine is older)"}},
+      {"driver 9.0 against 10.0 chooses 9.0",
+       "AP2.0.0,10.0,9.0",
+       "2.0.0",
+       "9.5",
+       {"  driver text: \"10.0\" and \"9.0\" compared as texts without regard to case: \"9.0\" sorts last -> 90",
+        "      note: the text not chosen has the higher number (100): texts compare character by character, so "
+        "\"9.0\" sorts after \"10.0\"",
+        "  decision: install (the machine is older)",
+        "CSetupDlg::InstallPackage nLocalDriverVersion=<90>, nConfigDriverVersion=<95>"}},
+      {"nothing recorded",
+       ",,",
+       "1",
+       "1",
+       {"  client text: no record has a value: \"0.0.0\" -> 0", "  decision: install (the machine is older)"}},
+  };
+  for (const InstalledCase& c : cases) {
+    Scratch scratch;
+    MakePackage(scratch.path(),
+                "[FL]\nversion=" + c.package_client + "\nfile=inst.exe\n[driver]\nversion=" + c.package_driver + "\n",
+                {"inst.exe"});
+    const CheckResult r = RunCheck({"--installed", c.installed, scratch.path()}, scratch.path());
+    EXPECT_EQ(r.status, 0) << c.name << "\n" << r.out;
+    for (const std::string& line : c.lines)
+      EXPECT_TRUE(HasLine(r.out, line)) << c.name << ": " << line << "\n" << r.out;
+  }
+}
+
+TEST(CheckProgram, UsageErrorsAndUnreadableInputExitWith2) {
+  Scratch scratch;
+  MakePackage(scratch.path(), "[FL]\nversion=1\nfile=inst.exe\n", {"inst.exe"});
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"--bogus", scratch.path()},
+      {scratch.path() + "missing-folder"},
+      {scratch.path(), scratch.path()},
+      {"--registry", scratch.path() + "missing.reg", scratch.path()},
+      {"--released-file", scratch.path() + "missing.txt", scratch.path()},
+      {"--installed", "AP1", "--registry", scratch.path() + "inst.exe", scratch.path()},
+      {"--this-machine", scratch.path()},
+      {"--registry"},
+  };
+  for (const std::vector<std::string>& args : cases) {
+    std::string shown;
+    for (const std::string& a : args) shown += a + " ";
+    const CheckResult r = RunCheck(args, scratch.path());
+    EXPECT_EQ(r.status, 2) << shown << "\n" << r.out << r.err;
+    EXPECT_FALSE(r.err.empty()) << shown;
+  }
+  EXPECT_EQ(RunCheck({"--help"}, scratch.path()).status, 0);
+}
+
+}  // namespace

@@ -1,0 +1,283 @@
+#include "tools/check/check.h"
+
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include "logic/config.h"
+#include "logic/decision.h"
+#include "logic/install.h"
+#include "logic/version.h"
+#include "platform/platform.h"
+#include "platform/registry_export.h"
+#include "platform/registry_view.h"
+
+namespace check {
+namespace {
+
+struct FileFacts {
+  bool exists = false;
+  bool is_file = false;
+  bool is_folder = false;
+  int64_t size = -1;
+};
+
+// What a path names; sizes past 2 GiB included on Windows too.
+FileFacts Examine(const std::string& path) {
+  FileFacts facts;
+#ifdef _WIN32
+  struct _stat64 st;
+  if (_stat64(path.c_str(), &st) != 0) return facts;
+#else
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return facts;
+#endif
+  facts.exists = true;
+  facts.is_file = S_ISREG(st.st_mode);
+  facts.is_folder = S_ISDIR(st.st_mode);
+  facts.size = static_cast<int64_t>(st.st_size);
+  return facts;
+}
+
+// The folder as an absolute path ending with the separator: setup always
+// names config.ini by a full path, and Windows' profile reader would look
+// for a bare name in the Windows folder instead.
+bool AbsoluteFolder(const std::string& folder, std::string* out) {
+#ifdef _WIN32
+  char buffer[261] = {};
+  if (!_fullpath(buffer, folder.c_str(), sizeof buffer - 1)) return false;
+  out->assign(buffer);
+#else
+  char* resolved = realpath(folder.c_str(), nullptr);
+  if (!resolved) return false;
+  out->assign(resolved);
+  free(resolved);  // NOLINT(cppcoreguidelines-no-malloc): realpath allocates with malloc
+#endif
+  if (!Examine(*out).is_folder) return false;
+  if (out->empty() || ((*out)[out->size() - 1] != platform::kPathSeparator && (*out)[out->size() - 1] != '/')) {
+    out->push_back(platform::kPathSeparator);
+  }
+  return true;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string Numbered(const std::string& text, int32_t number) {
+  return Quoted(text) + " (" + std::to_string(number) + ")";
+}
+
+}  // namespace
+
+std::vector<std::string> SplitList(const std::string& text) {
+  std::vector<std::string> items;
+  if (text.empty()) return items;
+  size_t start = 0;
+  for (;;) {
+    size_t comma = text.find(',', start);
+    items.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return items;
+}
+
+bool CheckPackage(const std::string& folder, Report* report, std::string* error) {
+  PackageReport& p = report->package;
+  if (!AbsoluteFolder(folder, &p.folder)) {
+    *error = "no such folder: " + folder;
+    return false;
+  }
+  p.config_path = p.folder + kConfigFileName;
+  p.config_exists = Examine(p.config_path).is_file;
+
+  // Read as setup reads them: one PackageConfig, the same sections and keys.
+  PackageConfig config(p.config_path);
+  p.client = {kClientSection, kVersionKey, config.Read(kClientSection, kVersionKey)};
+  p.client.number = ParseVersion(p.client.text.c_str());
+  p.driver = {kDriverSection, kVersionKey, config.Read(kDriverSection, kVersionKey)};
+  p.driver.number = ParseVersion(p.driver.text.c_str());
+  p.installer = {kClientSection, kInstallerKey, config.Read(kClientSection, kInstallerKey)};
+
+  if (!p.config_exists) {
+    report->problems.push_back("no config.ini at " + p.config_path + ": setup reads every value as empty");
+  }
+  if (p.client.text.empty()) {
+    report->problems.push_back("[FL] version is missing or empty: its number is 0, so setup installs over nothing");
+  } else if (p.client.number <= 0) {
+    report->problems.push_back("[FL] version " + Numbered(p.client.text, p.client.number) +
+                               " is not above 0: setup installs it over nothing");
+  }
+  if (p.driver.text.empty()) {
+    report->warnings.push_back(
+        "[driver] version is missing or empty: its number is 0, so the driver never "
+        "causes an install");
+  }
+
+  p.name_problem = InstallerNameProblem(p.installer.text);
+  if (p.name_problem) {
+    p.refusal = InstallerNameRefusal(p.installer.text, p.name_problem);
+    report->problems.push_back("setup refuses the installer name: " + p.refusal);
+    return true;
+  }
+  p.installer_path = p.folder + p.installer.text;
+  const FileFacts installer = Examine(p.installer_path);
+  p.installer_exists = installer.exists;
+  p.installer_is_file = installer.is_file;
+  if (p.installer_is_file) p.installer_size = installer.size;
+  if (!p.installer_exists) {
+    report->problems.push_back("the installer " + p.installer_path + " does not exist");
+  } else if (!p.installer_is_file) {
+    report->problems.push_back("the installer " + p.installer_path + " is not a file");
+  } else if (p.installer_size == 0) {
+    report->problems.push_back("the installer " + p.installer_path + " is empty");
+  }
+  return true;
+}
+
+void CheckReleases(const std::vector<std::string>& texts, Report* report) {
+  const PackageReport& p = report->package;
+  std::vector<Release>& releases = report->releases;
+  for (const std::string& text : texts) {
+    Release r;
+    r.text = text;
+    r.number = ParseVersion(text.c_str());
+    // The earliest release this one does not exceed: a machine that has it
+    // never gets this one.
+    for (size_t i = 0; i < releases.size() && r.blocked_by < 0; ++i) {
+      if (releases[i].number >= r.number) r.blocked_by = static_cast<int>(i);
+    }
+    r.installs_over = r.number < p.client.number;
+    releases.push_back(r);
+  }
+  for (const Release& r : releases) {
+    if (r.blocked_by >= 0) {
+      const Release& earlier = releases[r.blocked_by];
+      report->warnings.push_back("release " + Numbered(r.text, r.number) + " is not greater than the earlier " +
+                                 Numbered(earlier.text, earlier.number) + ": a machine with " + earlier.text +
+                                 " never gets " + r.text);
+    }
+    if (!r.installs_over && r.text != p.client.text) {
+      report->problems.push_back("this package's client " + Numbered(p.client.text, p.client.number) +
+                                 " would not install over the earlier release " + Numbered(r.text, r.number));
+    }
+  }
+}
+
+namespace {
+
+void Finish(Report* report) {
+  Decision& d = report->decision;
+  const PackageReport& p = report->package;
+  d.older = MachineIsOlder(d.client.number, p.client.number, d.driver.number, p.driver.number);
+  d.client_line = ClientVersionLine(d.client.number, p.client.number);
+  d.driver_line = DriverVersionLine(d.driver.number, p.driver.number);
+  report->has_decision = true;
+}
+
+// The rule stops at the first client record with a value; the explanation
+// still says what the second one holds.
+void ReadUnasked(VersionReader read, void* context, Decision* d) {
+  VersionRecord& second = d->client.records[1];
+  if (second.consulted) return;
+  d->unasked = second;
+  d->unasked.present = read(context, second.key, second.access, &d->unasked.text);
+}
+
+const VersionRecord& RecordAt(const Decision& d, int i) {
+  return i < 2 ? d.client.records[i] : d.driver.records[i - 2];
+}
+
+// Where a record not found in its view went: the same key in the other view.
+void ReadOtherViews(VersionReader read, void* context, Decision* d) {
+  if (!d->wow64) return;
+  for (int i = 0; i < 4; ++i) {
+    const VersionRecord& r = RecordAt(*d, i);
+    const uint32_t other = r.access == kAccessRead64 ? kAccessRead : kAccessRead64;
+    d->other_view_present[i] = read(context, r.key, other, &d->other_view_text[i]);
+  }
+}
+
+struct ExportRegistry {
+  const std::vector<std::string>* exports;
+  bool wow64;
+};
+
+// ReadVersionValue's contract over exports, through the stand-in's reader.
+bool ReadExportVersion(void* context, const char* key_path, uint32_t access, std::string* text) {
+  const auto* registry = static_cast<const ExportRegistry*>(context);
+  const std::string path = platform::ViewPath(key_path, access, registry->wow64);
+  std::vector<platform::RegistryValue> values;
+  bool found = false;
+  for (size_t i = 0; i < registry->exports->size() && !found; ++i) {
+    found = platform::FindRegistryKey((*registry->exports)[i], path, &values);
+  }
+  if (!found) return false;
+  const platform::RegistryValue* value = platform::FindNamedValue(values, kVersionValueName);
+  if (!value) return false;
+  std::string data = value->data;
+  CutAtFirstZero(&data);
+  *text = data;
+  return true;
+}
+
+struct RecordedTexts {
+  std::vector<std::string> texts;  // client, driver installation, driver MSM
+};
+
+bool ReadRecordedText(void* context, const char* key_path, uint32_t, std::string* text) {
+  const auto* recorded = static_cast<const RecordedTexts*>(context);
+  const char* const keys[] = {kFerrolinkKey, kDriverInstallationKey, kDriverMsmKey};
+  for (size_t i = 0; i < 3; ++i) {
+    if (strcmp(key_path, keys[i]) != 0) continue;
+    if (i >= recorded->texts.size() || recorded->texts[i].empty()) return false;
+    *text = recorded->texts[i];
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void DecideFromExport(const std::vector<std::string>& exports, const std::string& names, bool wow64, Report* report) {
+  Decision& d = report->decision;
+  d.source = exports.size() > 1 ? "registry exports" : "registry export";
+  d.source_name = names;
+  d.wow64 = wow64;
+  ExportRegistry registry{&exports, wow64};
+  d.client = ProbeClientVersion(ReadExportVersion, &registry);
+  d.driver = ProbeDriverVersion(wow64, ReadExportVersion, &registry);
+  ReadUnasked(ReadExportVersion, &registry, &d);
+  ReadOtherViews(ReadExportVersion, &registry, &d);
+  for (int i = 0; i < 4; ++i) d.view_paths[i] = platform::ViewPath(RecordAt(d, i).key, RecordAt(d, i).access, wow64);
+  std::vector<platform::RegistryValue> ignored;
+  for (size_t i = 0; i < exports.size(); ++i) {
+    if (platform::FindRegistryKey(exports[i], "SOFTWARE", &ignored)) continue;
+    report->warnings.push_back("export " + std::to_string(i + 1) +
+                               " holds no key below HKEY_LOCAL_MACHINE\\SOFTWARE: not an export of that branch, "
+                               "or not a registry export at all");
+  }
+  Finish(report);
+}
+
+void DecideFromTexts(const std::vector<std::string>& texts, Report* report) {
+  Decision& d = report->decision;
+  d.source = "installed texts";
+  d.views = false;
+  RecordedTexts recorded{texts};
+  d.client = ProbeClientVersion(ReadRecordedText, &recorded);
+  d.driver = ProbeDriverVersion(true, ReadRecordedText, &recorded);
+  Finish(report);
+}
+
+void DecideFromThisMachine(Report* report) {
+  Decision& d = report->decision;
+  d.source = "this machine";
+  d.wow64 = IsWow64();
+  d.client = ProbeClientVersion(ReadSystemVersionValue, nullptr);
+  d.driver = ProbeDriverVersion(d.wow64, ReadSystemVersionValue, nullptr);
+  ReadUnasked(ReadSystemVersionValue, nullptr, &d);
+  ReadOtherViews(ReadSystemVersionValue, nullptr, &d);
+  Finish(report);
+}
+
+}  // namespace check

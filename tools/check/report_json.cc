@@ -1,0 +1,113 @@
+// The JSON report, for machines: the same facts as the plain one.
+#include "tools/check/check.h"
+
+namespace check {
+namespace {
+
+const char kHex[] = "0123456789abcdef";
+
+// Length of the valid UTF-8 sequence at `i`, or 0.
+size_t Utf8Length(const std::string& s, size_t i) {
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  size_t n = c >= 0xf0 && c < 0xf5 ? 4 : c >= 0xe0 ? 3 : c >= 0xc2 && c < 0xe0 ? 2 : 0;
+  if (n == 0 || i + n > s.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    if ((static_cast<unsigned char>(s[i + k]) & 0xc0) != 0x80) return 0;
+  }
+  return n;
+}
+
+// A JSON string. Bytes that are not UTF-8 are read as Latin-1, so that any
+// registry value still gives valid JSON.
+std::string Str(const std::string& text) {
+  std::string out = "\"";
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c >= 0x20 && c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (size_t n = c >= 0x80 ? Utf8Length(text, i) : 0) {
+      out.append(text, i, n);
+      i += n - 1;
+    } else {
+      out += "\\u00";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out + "\"";
+}
+
+std::string Bool(bool b) { return b ? "true" : "false"; }
+std::string Num(int64_t n) { return std::to_string(n); }
+
+std::string Value(const ConfigValue& v, bool numbered) {
+  std::string out = "{\"section\": " + Str(v.section) + ", \"key\": " + Str(v.key) + ", \"text\": " + Str(v.text);
+  if (numbered) out += ", \"number\": " + Num(v.number);
+  return out + "}";
+}
+
+std::string Record(const Decision& d, int index, bool paths) {
+  const VersionRecord& r = index < 2 ? d.client.records[index] : d.driver.records[index - 2];
+  const std::string view_path = paths ? d.view_paths[index] : std::string();
+  const VersionRecord* unasked = index == 1 && d.unasked.key ? &d.unasked : nullptr;
+  std::string out = "{\"key\": " + Str(r.key);
+  if (d.views) out += ", \"view\": " + Str((r.access & 0x0100) ? "64-bit" : "32-bit");
+  if (!view_path.empty()) out += ", \"export_key\": " + Str(view_path);
+  out += ", \"asked\": " + Bool(r.consulted);
+  const VersionRecord& shown = r.consulted || !unasked ? r : *unasked;
+  out += ", \"present\": " + Bool(shown.present);
+  if (shown.present) out += ", \"value\": " + Str(shown.text);
+  if (d.other_view_present[index]) out += ", \"other_view_value\": " + Str(d.other_view_text[index]);
+  return out + "}";
+}
+
+std::string List(const std::vector<std::string>& items) {
+  std::string out = "[";
+  for (size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + Str(items[i]);
+  return out + "]";
+}
+
+}  // namespace
+
+std::string JsonReport(const Report& report) {
+  const PackageReport& p = report.package;
+  std::string out = "{\n  \"package\": {\"folder\": " + Str(p.folder) + ", \"config\": " + Str(p.config_path) +
+                    ", \"config_exists\": " + Bool(p.config_exists) + ",\n    \"client\": " + Value(p.client, true) +
+                    ",\n    \"driver\": " + Value(p.driver, true) +
+                    ",\n    \"installer\": " + Value(p.installer, false);
+  out += ",\n    \"installer_name_accepted\": " + Bool(!p.name_problem);
+  if (p.name_problem) out += ", \"refusal\": " + Str(p.refusal);
+  if (!p.name_problem) {
+    out += ", \"installer_exists\": " + Bool(p.installer_exists) + ", \"installer_size\": " + Num(p.installer_size);
+  }
+  out += "},\n  \"releases\": [";
+  for (size_t i = 0; i < report.releases.size(); ++i) {
+    const Release& r = report.releases[i];
+    out += std::string(i ? "," : "") + "\n    {\"text\": " + Str(r.text) + ", \"number\": " + Num(r.number) +
+           ", \"installs_over\": " + Bool(r.installs_over);
+    if (r.blocked_by >= 0) out += ", \"not_greater_than\": " + Str(report.releases[r.blocked_by].text);
+    out += "}";
+  }
+  out += "],\n  \"warnings\": " + List(report.warnings) + ",\n  \"problems\": " + List(report.problems);
+  if (report.has_decision) {
+    const Decision& d = report.decision;
+    const bool paths = d.views && !d.source_name.empty();
+    out += ",\n  \"decision\": {\"source\": " + Str(d.source);
+    if (!d.source_name.empty()) out += ", \"name\": " + Str(d.source_name);
+    if (d.views) out += ", \"wow64\": " + Bool(d.wow64);
+    out += ",\n    \"client\": {\"records\": [" + Record(d, 0, paths) + ", " + Record(d, 1, paths) +
+           "], \"used\": " + Num(d.client.used) + ", \"text\": " + Str(d.client.text) +
+           ", \"number\": " + Num(d.client.number) + "}";
+    out += ",\n    \"driver\": {\"records\": [" + Record(d, 2, paths) + ", " + Record(d, 3, paths) + "], \"texts\": [" +
+           Str(d.driver.texts[0]) + ", " + Str(d.driver.texts[1]) + "], \"chosen\": " + Num(d.driver.chosen) +
+           ", \"number\": " + Num(d.driver.number) + "}";
+    out += ",\n    \"install\": " + Bool(d.older) + ",\n    \"log\": " + List({d.client_line, d.driver_line}) + "}";
+  }
+  out += ",\n  \"ok\": " + Bool(report.problems.empty()) + "\n}\n";
+  return out;
+}
+
+}  // namespace check
