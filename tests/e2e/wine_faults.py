@@ -280,7 +280,7 @@ def main():
         subprocess.run(["cc", "-shared", "-fPIC", "-o", coarse,
                         os.path.join(os.path.dirname(os.path.abspath(__file__)), "coarse_timer.c"), "-ldl"],
                        check=True, timeout=60)
-        lines = 9  # what an install run writes (see "briefly locked log")
+        lines = 9 + OWNER_LINE  # what an install run writes (see "briefly locked log")
         bound = lines * 0.25 + 3.0  # 200 ms a line, the timer's last tick, Wine's start-up
         for name, mode in (("locked log", "lock"), ("log under the writers' lock", "lock-writers")):
             s.fresh()

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Static checks of the built pathwarden-check.exe: a console program for the
-given machine, relocatable and no-execute, importing system DLLs only.
+given machine, relocatable and no-execute, importing KnownDLLs only.
 Usage: check_pe.py EXE (i386|amd64). Prints one line per check and
 'N passed, N failed'; exits non-zero on any failure."""
 import os
@@ -9,7 +9,7 @@ import sys
 import pefile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "shell"))
-from pe_check import SYSTEM_DLLS  # noqa: E402  the one list of system DLLs
+from pe_check import KNOWN_DLLS  # noqa: E402  the one list of KnownDLLs
 
 
 def main(path, machine):
@@ -28,8 +28,8 @@ def main(path, machine):
     check("DEP (NX compatible)", dll & 0x100, hex(dll))
     check("relocations present for ASLR", pe.OPTIONAL_HEADER.DATA_DIRECTORY[5].Size > 0)
     imports = sorted(e.dll.decode().lower() for e in pe.DIRECTORY_ENTRY_IMPORT)
-    others = [d for d in imports if d not in SYSTEM_DLLS]
-    check("imports only system DLLs " + ",".join(imports), not others, "also " + ",".join(others))
+    others = [d for d in imports if d not in KNOWN_DLLS]
+    check("imports only KnownDLLs " + ",".join(imports), not others, "also " + ",".join(others))
     check("no delay-loaded DLLs", not getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", []))
     check("no symbols left in the file", pe.FILE_HEADER.PointerToSymbolTable == 0)
     passed = sum(results)
