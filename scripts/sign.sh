@@ -5,7 +5,8 @@
 #
 # The key, from a PKCS#12 file:
 #   PATHWARDEN_SIGN_PFX            the .pfx/.p12 file: key and certificate chain
-#   PATHWARDEN_SIGN_PASSWORD_FILE  a file holding its password, or
+#   PATHWARDEN_SIGN_PASSWORD_FILE  a file holding its password (a final newline
+#                                  is dropped), or
 #   PATHWARDEN_SIGN_PASSWORD       the password itself
 # or from a PKCS#11 token (smart card, HSM):
 #   PATHWARDEN_SIGN_PKCS11_MODULE  the token's PKCS#11 module (.so)
@@ -20,7 +21,8 @@
 #                                  certificate expires. Release builds want one.
 #   PATHWARDEN_SIGN_URL            the URL shown with the signature
 #
-# Passwords reach osslsigncode on its standard input, never on a command line.
+# Passwords reach osslsigncode through a pipe (-readpass), never on a command
+# line, where other users could read them.
 # OUT is written whole or not at all. The unsigned bytes stay as they were:
 # signing appends the signature and fills in the header's checksum and
 # certificate-table entry.
@@ -58,7 +60,7 @@ fi
 
 password() {
   if [ -n "${PATHWARDEN_SIGN_PASSWORD_FILE:-}" ]; then
-    cat -- "$PATHWARDEN_SIGN_PASSWORD_FILE"
+    printf '%s' "$(cat -- "$PATHWARDEN_SIGN_PASSWORD_FILE")"  # without its final newline
   else
     printf '%s' "${PATHWARDEN_SIGN_PASSWORD:-}"
   fi
@@ -67,7 +69,7 @@ password() {
 partial="$out.partial"
 rm -f -- "$partial"
 trap 'rm -f -- "$partial" "$partial.log"' EXIT
-if ! password | osslsigncode "${args[@]}" -readpass - -in "$in" -out "$partial" >"$partial.log" 2>&1; then
+if ! osslsigncode "${args[@]}" -readpass <(password) -in "$in" -out "$partial" >"$partial.log" 2>&1; then
   cat -- "$partial.log" >&2
   rm -f -- "$partial.log"
   die "signing failed"
