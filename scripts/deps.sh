@@ -11,6 +11,7 @@ plain=(
   locales                                            # code page 932 runs under Wine
   clang-14 libclang-rt-14-dev                        # fuzzing with sanitizers
   osslsigncode openssl                               # signing setup.exe, its test's certificate
+  softhsm2 libengine-pkcs11-openssl                  # the signing test's PKCS#11 token
 )
 sudo_cmd=""
 [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Signing setup.exe with a throwaway certificate (made here with openssl, no
-network): scripts/sign.sh signs with a PFX file and its password; osslsigncode
+network): scripts/sign.sh signs with a PFX file and its password, and with
+the key on a PKCS#11 token (SoftHSM, its store in WORK_DIR); osslsigncode
 verify accepts the signature when the throwaway CA is trusted, and refuses it
 under another CA; pe_check.py still passes on the signed image; the unsigned
 bytes are unchanged under the signature; the signed zip holds the signed
@@ -58,6 +59,33 @@ def make_certificates(work):
         if p.returncode != 0:
             raise RuntimeError(" ".join(args) + ": " + p.stderr)
     return pfx, ca_crt
+
+
+SOFTHSM_MODULE = "/usr/lib/softhsm/libsofthsm2.so"
+
+
+def make_token(work, pin):
+    """A SoftHSM token of the run's own (its store in WORK_DIR) holding the
+    signer's key. Returns the environment that finds it."""
+    store = os.path.join(work, "tokens")
+    os.makedirs(store)
+    conf = os.path.join(work, "softhsm2.conf")
+    with open(conf, "w") as f:
+        f.write("directories.tokendir = %s\nobjectstore.backend = file\nlog.level = ERROR\n" % store)
+    env = {"SOFTHSM2_CONF": conf}
+    p8 = os.path.join(work, "signer.p8")
+    for args in (["softhsm2-util", "--init-token", "--free", "--label", "pathwarden", "--pin", pin,
+                  "--so-pin", pin + "0"],
+                 ["openssl", "pkcs8", "-topk8", "-nocrypt", "-in", os.path.join(work, "signer.key"), "-out", p8],
+                 ["softhsm2-util", "--import", p8, "--token", "pathwarden", "--label", "signer", "--id", "01",
+                  "--pin", pin]):
+        p = run(args, env=env)
+        if p.returncode != 0:
+            raise RuntimeError(" ".join(args) + ": " + p.stdout + p.stderr)
+    with open(os.path.join(work, "chain.pem"), "w") as f:
+        for name in ("signer.crt", "ca.crt"):
+            f.write(open(os.path.join(work, name)).read())
+    return env
 
 
 def other_ca(work):
@@ -156,6 +184,20 @@ def main(source, build, work):
                 env=dict(key, PATHWARDEN_SIGN_PASSWORD="", PATHWARDEN_SIGN_PASSWORD_FILE=password_file))
         check("sign.sh takes the password from a file ending in a newline", p.returncode == 0 and
               run(["osslsigncode", "verify", "-CAfile", ca, "-in", from_file]).returncode == 0, p.stderr)
+
+        # The key on a PKCS#11 token, its PIN given as the password.
+        token = dict(make_token(work, "4321"), PATHWARDEN_SIGN_PFX="", PATHWARDEN_SIGN_PASSWORD="4321",
+                     PATHWARDEN_SIGN_PASSWORD_FILE="", PATHWARDEN_SIGN_PKCS11_MODULE=SOFTHSM_MODULE,
+                     PATHWARDEN_SIGN_PKCS11_KEY="pkcs11:token=pathwarden;object=signer;type=private",
+                     PATHWARDEN_SIGN_CERTS=os.path.join(work, "chain.pem"))
+        from_token = os.path.join(work, "from-token.exe")
+        p = run([sign_sh, image, from_token], env=token)
+        check("sign.sh signs with a key on a PKCS#11 token", p.returncode == 0 and
+              run(["osslsigncode", "verify", "-CAfile", ca, "-in", from_token]).returncode == 0, p.stderr)
+        wrong_pin = os.path.join(work, "wrong-pin.exe")
+        p = run([sign_sh, image, wrong_pin], env=dict(token, PATHWARDEN_SIGN_PASSWORD="1111"))
+        check("a wrong PIN fails and leaves no file", p.returncode != 0 and
+              not [f for f in os.listdir(work) if f.startswith("wrong-pin.exe")], p.stdout + p.stderr)
 
         # Faults: nothing half-written, and a message that says what is wrong.
         bad = os.path.join(work, "bad.exe")
