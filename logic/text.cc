@@ -2,7 +2,6 @@
 
 #include <stdarg.h>
 #include <stdint.h>
-#include <stdio.h>
 
 #include "platform/platform.h"
 
@@ -11,13 +10,16 @@ std::string StringPrintf(const char* format, ...) {
   va_start(args, format);
   va_list measure;
   va_copy(measure, args);
-  int n = vsnprintf(nullptr, 0, format, measure);
+  const int n = platform::FormatText(nullptr, 0, format, measure);
   va_end(measure);
   std::string out;
   if (n > 0) {
     out.resize(static_cast<size_t>(n) + 1);
-    (void)vsnprintf(&out[0], out.size(), format, args);
-    out.resize(static_cast<size_t>(n));
+    if (platform::FormatText(&out[0], out.size(), format, args) == n) {
+      out.resize(static_cast<size_t>(n));
+    } else {
+      out.clear();
+    }
   }
   va_end(args);
   return out;

@@ -6,9 +6,12 @@
 
 #include <string>
 
+#include "platform/platform.h"
+
 // printf into a string of whatever length the result needs: log messages are
-// never cut.
-std::string StringPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// never cut. The system C library formats (platform::FormatText): on Windows
+// msvcrt's dialect, which the format check holds the callers to.
+std::string StringPrintf(const char* format, ...) __attribute__((format(PLATFORM_PRINTF_FORMAT, 1, 2)));
 
 // Index of the last `separator` in `text` that is a character of its own,
 // not the trail byte of a double-byte character; npos if none.

@@ -1,7 +1,6 @@
 // Windows side of the boundary: the copy renamed into place, directories and
 // file identity. (The log append is in log_file_win.cc.)
 #include <windows.h>
-#include <stdio.h>
 #include <string.h>
 
 #include <string>
@@ -23,6 +22,13 @@ void RemoveTemporaryCopy(const char* path) {
   SetLastError(error);
 }
 
+// Writes `value` as eight lower-case hexadecimal digits; returns their end.
+char* AppendHex8(char* out, uint32_t value) {
+  static const char kDigits[] = "0123456789abcdef";
+  for (int shift = 28; shift >= 0; shift -= 4) *out++ = kDigits[(value >> shift) & 0xF];
+  return out;
+}
+
 }  // namespace
 
 bool CopyFileTo(const char* source, const char* target) {
@@ -32,16 +38,19 @@ bool CopyFileTo(const char* source, const char* target) {
   // copied in place.
   char temp[MAX_PATH];
   static_assert(sizeof temp == kMaxPathLength + 1, "one path the system takes");
-  if (strlen(source) > kMaxPathLength || strlen(target) > kMaxPathLength - kCopyTempSuffixLength) {
+  static_assert(kCopyTempSuffixLength == sizeof ".12345678-12345678.part" - 1, "the suffix formed below");
+  const size_t target_length = strlen(target);
+  if (strlen(source) > kMaxPathLength || target_length > kMaxPathLength - kCopyTempSuffixLength) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return false;
   }
-  int n = snprintf(temp, sizeof temp, "%s.%08lx-%08lx.part", target, static_cast<unsigned long>(GetCurrentProcessId()),
-                   static_cast<unsigned long>(GetTickCount()));
-  if (n < 0 || static_cast<size_t>(n) > kMaxPathLength) {
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return false;
-  }
+  memcpy(temp, target, target_length);
+  char* end = temp + target_length;
+  *end++ = '.';
+  end = AppendHex8(end, GetCurrentProcessId());
+  *end++ = '-';
+  end = AppendHex8(end, GetTickCount());
+  memcpy(end, ".part", sizeof ".part");  // with its zero
   if (!CopyFileA(source, temp, FALSE)) {
     RemoveTemporaryCopy(temp);
     return false;

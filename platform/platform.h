@@ -12,9 +12,18 @@
 #ifndef PATHWARDEN_PLATFORM_PLATFORM_H_
 #define PATHWARDEN_PLATFORM_PLATFORM_H_
 
+#include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
 #include <time.h>
+
+// The printf dialect of FormatText, for the compiler's format checks: the
+// system C library's (msvcrt's on Windows: no %zu, no %lld, no %hhd).
+#ifdef _WIN32
+#define PLATFORM_PRINTF_FORMAT ms_printf
+#else
+#define PLATFORM_PRINTF_FORMAT printf
+#endif
 
 namespace platform {
 
@@ -55,6 +64,15 @@ bool IsLeadByte(uint8_t byte);
 // Upper-case mapping of one double-byte character (lead << 8 | trail) as the
 // platform's multibyte case rules give it; unchanged where there is none.
 uint16_t UpperDoubleByte(uint16_t unit);
+
+// Formats `format` with `args` as the system C library's vsnprintf does
+// (on Windows msvcrt's, not the compiler runtime's own printf, which would
+// triple the size of setup.exe). Returns the length of the whole text without
+// the terminating zero, or -1 on a format error. Writes into `buffer`
+// (capacity `size`) only when the whole text and its zero fit; otherwise, and
+// on error, `buffer` holds the empty text (if `size` > 0). Never leaves it
+// unterminated. `buffer` may be null when `size` is 0: a measurement.
+int FormatText(char* buffer, size_t size, const char* format, va_list args);
 
 // ---- Configuration file ----------------------------------------------------
 

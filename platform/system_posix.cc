@@ -2,6 +2,7 @@
 // randomness.
 #include <errno.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/random.h>
@@ -89,6 +90,20 @@ uint32_t GetExecutablePath(char* buffer, uint32_t size) {
 bool IsLeadByte(uint8_t) { return false; }
 
 uint16_t UpperDoubleByte(uint16_t unit) { return unit; }
+
+int FormatText(char* buffer, size_t size, const char* format, va_list args) {
+  if (size > 0) buffer[0] = '\0';
+  va_list measure;
+  va_copy(measure, args);
+  const int length = vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  if (length < 0 || static_cast<size_t>(length) >= size) return length;
+  if (vsnprintf(buffer, size, format, args) != length) {
+    buffer[0] = '\0';
+    return -1;
+  }
+  return length;
+}
 
 uint32_t ReadProfileString(const char* section, const char* key, const char* default_value, char* buffer, uint32_t size,
                            const char* path) {

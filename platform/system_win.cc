@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <limits.h>
+#include <stdio.h>
 #include <time.h>
 
 #include "platform/platform.h"
@@ -21,6 +22,24 @@ uint16_t UpperDoubleByte(uint16_t unit) {
   char text[3] = {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF), 0};
   CharUpperBuffA(text, 2);
   return static_cast<uint16_t>(static_cast<uint8_t>(text[0]) << 8 | static_cast<uint8_t>(text[1]));
+}
+
+int FormatText(char* buffer, size_t size, const char* format, va_list args) {
+  if (size > 0) buffer[0] = '\0';
+  va_list measure;
+  va_copy(measure, args);
+  const int length = _vscprintf(format, measure);
+  va_end(measure);
+  if (length < 0 || static_cast<size_t>(length) >= size) return length;
+  // msvcrt's _vsnprintf leaves the text unterminated when it fills the buffer
+  // exactly, and returns -1 when it does not fit: measured first, the whole
+  // text and its zero fit, and the zero is written here all the same.
+  if (_vsnprintf(buffer, size, format, args) != length) {
+    buffer[0] = '\0';
+    return -1;
+  }
+  buffer[length] = '\0';
+  return length;
 }
 
 uint32_t ReadProfileString(const char* section, const char* key, const char* default_value, char* buffer, uint32_t size,

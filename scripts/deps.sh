@@ -10,6 +10,8 @@ plain=(
   clang-format clang-tidy                            # the lint test
   locales                                            # code page 932 runs under Wine
   clang-14 libclang-rt-14-dev                        # fuzzing with sanitizers
+  osslsigncode openssl                               # signing setup.exe, its test's certificate
+  softhsm2 libengine-pkcs11-openssl                  # the signing test's PKCS#11 token
 )
 sudo_cmd=""
 [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
