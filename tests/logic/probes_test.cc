@@ -14,12 +14,12 @@ using test::EmptyKey;
 using test::RegValue;
 using test::Version;
 
-const bool k64 = true;
-const bool k32 = false;
-const std::string kInstallation = "SOFTWARE\\Veltrano\\Veltrano Driver Installation";
-const std::string kMsm = "SOFTWARE\\Veltrano\\Veltrano Driver MSM";
-const std::string kFerrolink = "SOFTWARE\\Veltrano\\Ferrolink";
-const std::string kPathwarden = "SOFTWARE\\Veltrano\\Pathwarden";
+using test::k32;
+using test::k64;
+using test::kFerrolink;
+using test::kInstallation;
+using test::kMsm;
+using test::kPathwarden;
 
 struct Case {
   const char* name;

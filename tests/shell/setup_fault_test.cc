@@ -124,8 +124,8 @@ struct RegistryCase {
 };
 
 TEST(SetupFaults, RegistryValues) {
-  const std::string kMsm = "SOFTWARE\\Veltrano\\Veltrano Driver MSM";
-  const std::string kPathwarden = "SOFTWARE\\Veltrano\\Pathwarden";
+  using test::kMsm;
+  using test::kPathwarden;
   const std::string z(1, '\0');
   const std::vector<RegistryCase> cases = {
       {"absent", {test::EmptyKey(k32, kFerrolink), test::EmptyKey(k64, kInstallation)}, 0, 0},

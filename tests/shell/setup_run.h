@@ -28,10 +28,10 @@ namespace setup_test {
 
 using test::Version;
 
-const bool k64 = true;
-const bool k32 = false;
-const std::string kFerrolink = "SOFTWARE\\Veltrano\\Ferrolink";
-const std::string kInstallation = "SOFTWARE\\Veltrano\\Veltrano Driver Installation";
+using test::k32;
+using test::k64;
+using test::kFerrolink;
+using test::kInstallation;
 
 // A package folder and a temporary directory for one run.
 class SetupRun {

@@ -51,6 +51,15 @@ constexpr uint32_t kRegBinary = 3;
 constexpr uint32_t kRegDword = 4;
 constexpr uint32_t kRegMultiSz = 7;
 
+// The views, and the four records' keys written out here rather than taken
+// from the code under test, so that a wrong key path in the code fails.
+const bool k64 = true;
+const bool k32 = false;
+const std::string kInstallation = "SOFTWARE\\Veltrano\\Veltrano Driver Installation";
+const std::string kMsm = "SOFTWARE\\Veltrano\\Veltrano Driver MSM";
+const std::string kFerrolink = "SOFTWARE\\Veltrano\\Ferrolink";
+const std::string kPathwarden = "SOFTWARE\\Veltrano\\Pathwarden";
+
 // One value in one view. For the string types `data` is the 8-bit text with
 // its terminating zero(s), as RegQueryValueExA gives it back.
 struct RegValue {

@@ -25,8 +25,8 @@ using setup_test::kFerrolink;
 using setup_test::kInstallation;
 using test::Version;
 
-const std::string kMsm = "SOFTWARE\\Veltrano\\Veltrano Driver MSM";
-const std::string kPathwarden = "SOFTWARE\\Veltrano\\Pathwarden";
+using test::kMsm;
+using test::kPathwarden;
 
 struct StateCase {
   const char* name;

@@ -18,8 +18,8 @@ using check_test::RunCheck;
 using check_test::Scratch;
 using test::Version;
 
-const std::string kMsm = "SOFTWARE\\Veltrano\\Veltrano Driver MSM";
-const std::string kPathwarden = "SOFTWARE\\Veltrano\\Pathwarden";
+using test::kMsm;
+using test::kPathwarden;
 
 struct PackageCase {
   const char* name;
