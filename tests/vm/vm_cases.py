@@ -1,0 +1,234 @@
+#!/usr/bin/env python3
+"""Runs in the test guest (tests/vm/run.sh): the shipped i686 setup.exe in one
+Wine prefix, either the 64-bit one (a 32-bit process under WOW64) or the
+32-bit one (32-bit Windows, one registry view). Registry views through the
+log's version numbers, whole runs with the log's exact bytes, the copy and
+its start, no visible window, exit code 0, and code page 932.
+Prints one line per check and 'N passed, N failed'."""
+import argparse
+import hashlib
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+from winetest import (FERROLINK, INSTALLATION, LATEST, MSM, PATHWARDEN, RULE, Session, WindowWatch, Wine, Xvfb,
+                      check, summary, versions)
+
+# Emulated, a run takes seconds rather than milliseconds: generous bounds.
+RUN_LIMIT = 240
+START_LIMIT = 120
+
+# The view each record is read from by a 32-bit process on 64-bit Windows
+# (the log's first version line takes the client, the second the driver).
+KEY_VIEWS = [(FERROLINK, "AP9.9", 32, "client"), (PATHWARDEN, "AP9.9", 64, "client"),
+             (INSTALLATION, "9.9", 64, "driver"), (MSM, "9.9", 32, "driver")]
+
+# Where an elevated run stages the copy, below the temporary directory.
+# (Moves when elevated staging moves; one place to change.)
+STAGED = r"pathwarden-[0-9a-f]{16}"
+
+# Hostile cases and the unelevated launcher are added with their fixes:
+#   - an installer name of 259 characters,
+#   - an executable path past 260 characters,
+#   - a planted DLL beside setup.exe (run with WINEDLLOVERRIDES=name=n,b),
+#   - the copy started unelevated through the linked-token launcher.
+# Each becomes a row of this suite's tables or a block like whole_run below.
+
+
+class Guest:
+    def __init__(self, args, session):
+        self.args, self.s, self.wine = args, session, session.wine
+        self.wow64 = args.guest == "64"
+        self.regfile = os.path.join(session.work, "state.reg")
+
+    def registry(self, records):
+        """Replaces the Veltrano keys in both views by `records` (key, value,
+        view) in one regedit import."""
+        def where(key, view):
+            # The 64-bit regedit writes the 32-bit view under Wow6432Node; a
+            # 32-bit Windows has one view only.
+            rest = key.split("\\", 2)[2]
+            node = "SOFTWARE\\Wow6432Node\\" if self.wow64 and view == 32 else "SOFTWARE\\"
+            return "HKEY_LOCAL_MACHINE\\" + node + rest
+        text = ["REGEDIT4", "", "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltrano]", ""]
+        if self.wow64:
+            text += ["[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Veltrano]", ""]
+        for key, value, view in records:
+            text += ["[%s]" % where(key, view), '"Version"="%s"' % value, ""]
+        with open(self.regfile, "w", newline="\r\n") as f:
+            f.write("\n".join(text) + "\n")
+        self.wine.run("regedit", "/s", self.wine.windows_path(self.regfile))
+
+    def run(self, pkg, name, exe="setup.exe", extra_env=None):
+        """One run of setup.exe, watched for visible windows; the log's bytes
+        and the run's local start and end times."""
+        if os.path.exists(self.s.log):
+            os.remove(self.s.log)
+        watch = WindowWatch(self.s.display)
+        watch.start()
+        began, wall = time.monotonic(), time.time()
+        p = self.s.start_setup(pkg, exe, extra_env)
+        try:
+            p.communicate(timeout=RUN_LIMIT)
+        except subprocess.TimeoutExpired:
+            p.kill()
+            p.communicate()
+        finally:
+            time.sleep(0.5)
+            watch.stop()
+        elapsed = time.monotonic() - began
+        print("TIME %s: %.1f s" % (name, elapsed))
+        check(name + ": exit code 0", p.returncode == 0, p.returncode)
+        check(name + ": no window became visible", not watch.seen, watch.seen)
+        raw = open(self.s.log, "rb").read() if os.path.exists(self.s.log) else b""
+        return raw, (wall - 2, time.time() + 2)
+
+    def started(self):
+        """The paths the stand-in installer recorded, once it has recorded one."""
+        deadline = time.monotonic() + START_LIMIT
+        while time.monotonic() < deadline and not os.path.exists(self.s.record):
+            time.sleep(0.2)
+        time.sleep(1)
+        return open(self.s.record).read().splitlines() if os.path.exists(self.s.record) else []
+
+
+def exact_log(name, raw, messages, window, encoding="latin-1"):
+    """The whole file, byte for byte: a CR LF, the rule, the banner, the rule,
+    then one stamped line per message (regular expressions), all in CR LF,
+    every time stamp the local time of the run."""
+    day, clock = rb"(\d{4}/\d{2}/\d{2})", rb"(\d{2}:\d{2}:\d{2})"
+    rule = RULE.encode()
+    pattern = (rb"\r\n" + rule + rb"\r\n" + day + rb"\t" + clock + rb"\tPathwarden Installer\r\n" + rule + rb"\r\n" +
+               b"".join(day + b" " + clock + b"\t " + m.encode(encoding) + b"\r\n" for m in messages))
+    m = re.fullmatch(pattern, raw)
+    shown = raw.decode(encoding, errors="replace")
+    if not m:
+        check(name + ": the log's exact bytes", False, "expected %r\ngot %r" % (messages, shown))
+        return None
+    found = re.findall(rb"^(\d{4}/\d{2}/\d{2})[ \t](\d{2}:\d{2}:\d{2})\t", raw, re.M)
+    stamps = [time.mktime(time.strptime((d + b" " + c).decode(), "%Y/%m/%d %H:%M:%S")) for d, c in found]
+    check(name + ": the log's exact bytes, stamped with the run's local time",
+          all(window[0] <= t <= window[1] for t in stamps), "%s outside %s" % (stamps, window))
+    return m
+
+
+def view_cases(g):
+    """Each record alone in each view, then all four at once."""
+    cases = []
+    for key, value, home, field in KEY_VIEWS:
+        for view in (32, 64):
+            seen = view == home or not g.wow64
+            number = 99 if seen else 0
+            cases.append(("%s in the %d-bit view" % (key.rsplit("\\", 1)[1], view), [(key, value, view)],
+                          (number, 0) if field == "client" else (0, number)))
+    # The client's first record hides the second; the higher driver record wins.
+    cases.append(("all four records in their views",
+                  [(FERROLINK, "AP1.1", 32), (PATHWARDEN, "AP9.9", 64), (INSTALLATION, "3.3", 64), (MSM, "4.4", 32)],
+                  (11, 44)))
+    for name, records, (client, driver) in cases:
+        g.registry(records)
+        g.s.fresh()
+        pkg = g.s.package("[FL]\nversion=0\n")
+        raw, window = g.run(pkg, name)
+        exact_log(name, raw, [re.escape(line) for line in
+                              ["CSetupDlg::OnInitDialog", "CSetupDlg::InstallPackage START"] +
+                              versions(client, 0, driver, 0) + [LATEST] + FINISH_LINES], window)
+
+
+FINISH_LINES = ["CSetupDlg::OnFinish START", "CSetupDlg::OnFinish END", "CSetupDlg::InstallPackage END"]
+CONFIG = "[FL]\nversion=1.2.4\nfile=inst.exe\n[driver]\nversion=2.0.1\n"
+
+
+def whole_runs(g):
+    s, wine = g.s, g.wine
+    head = ["CSetupDlg::OnInitDialog", "CSetupDlg::InstallPackage START"]
+    installer = open(g.args.installer, "rb").read()
+
+    # An older client: copied into a fresh staging folder and started there.
+    g.registry([(FERROLINK, "AP1.2.3", 32), (INSTALLATION, "2.0.1", 64)])
+    s.fresh()
+    pkg = s.package(CONFIG)
+    src = wine.windows_path(os.path.join(pkg, "inst.exe"))
+    raw, window = g.run(pkg, "install")
+    copy = "CopyFile from %s to %s\\(?P<folder>%s)\\inst\\.exe" % (re.escape(src), re.escape(s.temp_win), STAGED)
+    m = exact_log("install", raw, [re.escape(x) for x in head + versions(123, 124, 201, 201)] + [copy] +
+                  [re.escape(x) for x in FINISH_LINES], window)
+    folder = m.group("folder").decode() if m else "?"
+    target = "%s\\%s\\inst.exe" % (s.temp_win, folder)
+    check("install: the staged copy was started, once", g.started() == [target],
+          open(s.record).read() if os.path.exists(s.record) else "nothing started")
+    copied = os.path.join(s.temp, folder, "inst.exe")
+    check("install: the started copy is the shipped installer, whole",
+          os.path.exists(copied) and open(copied, "rb").read() == installer, copied)
+
+    # Up to date: nothing copied, nothing started.
+    g.registry([(FERROLINK, "AP1.2.4", 32), (INSTALLATION, "2.0.1", 64)])
+    s.fresh()
+    pkg = s.package(CONFIG)
+    raw, window = g.run(pkg, "no install")
+    exact_log("no install", raw, [re.escape(x) for x in head + versions(124, 124, 201, 201) + [LATEST] + FINISH_LINES],
+              window)
+    time.sleep(3)
+    check("no install: nothing started", not os.path.exists(s.record))
+    check("no install: nothing copied",
+          not [n for n in os.listdir(s.temp) if n == "inst.exe" or n.startswith("pathwarden-")], os.listdir(s.temp))
+
+
+def code_page_932(g):
+    """The executable renamed 表.exe in a folder 表…: in code page 932 the
+    character's second byte is a backslash."""
+    s, wine = g.s, g.wine
+    ja = {"LC_ALL": "ja_JP.UTF-8", "LANG": "ja_JP.UTF-8"}
+    wine.run("wineserver", "-k", check_rc=False)
+    wine.run("wineserver", "-w", check_rc=False)
+    wine.run("cmd", "/c", "exit", check_rc=False, extra_env=ja)
+    g.registry([])
+    s.fresh()
+    pkg = s.package("[FL]\nversion=9\nfile=inst.exe\n", folder="\u8868 ")
+    os.rename(os.path.join(pkg, "setup.exe"), os.path.join(pkg, "\u8868.exe"))
+    src = wine.windows_path(os.path.join(pkg, "inst.exe"))
+    raw, window = g.run(pkg, "code page 932", exe="\u8868.exe", extra_env=ja)
+    copy = "CopyFile from %s to %s\\%s\\inst\\.exe" % (re.escape(src), re.escape(s.temp_win), STAGED)
+    exact_log("code page 932", raw, [re.escape(x) for x in ["CSetupDlg::OnInitDialog", "CSetupDlg::InstallPackage START"]
+                                     + versions(0, 9, 0, 0)] + [copy] + [re.escape(x) for x in FINISH_LINES],
+              window, encoding="cp932")
+    check("code page 932: started", len(g.started()) == 1)
+    wine.run("wineserver", "-k", check_rc=False)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--guest", choices=["64", "32"], required=True)
+    ap.add_argument("--setup", required=True)
+    ap.add_argument("--setup-sha256", required=True)
+    ap.add_argument("--installer", required=True)
+    ap.add_argument("--wine", required=True)
+    args = ap.parse_args()
+    began = time.monotonic()
+
+    check("setup.exe is the shipped file, byte for byte",
+          hashlib.sha256(open(args.setup, "rb").read()).hexdigest() == args.setup_sha256)
+    with Xvfb() as x:
+        session = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display)
+        print("TIME session start: %.1f s" % (time.monotonic() - began))
+        g = Guest(args, session)
+        arch = session.wine.run("cmd", "/c", "echo %PROCESSOR_ARCHITECTURE% %PROCESSOR_ARCHITEW6432%").stdout.split()
+        want = ["AMD64"] if g.wow64 else ["x86", "%PROCESSOR_ARCHITEW6432%"]
+        check("the guest is %s-bit Windows" % args.guest, arch[:len(want)] == want, arch)
+        check("the prefix has %s SysWOW64 folder" % ("a" if g.wow64 else "no"),
+              os.path.isdir(os.path.join(os.environ["WINEPREFIX"], "drive_c/windows/syswow64")) == g.wow64)
+        for part in (view_cases, whole_runs, code_page_932):
+            part_began = time.monotonic()
+            part(g)
+            print("TIME %s (all): %.1f s" % (part.__name__, time.monotonic() - part_began))
+        g.registry([])
+        session.close()
+    print("TIME guest suite: %.1f s" % (time.monotonic() - began))
+    return summary()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
