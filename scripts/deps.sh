@@ -10,6 +10,7 @@ plain=(
   clang-format clang-tidy                            # the lint test
   locales                                            # code page 932 runs under Wine
   clang-14 libclang-rt-14-dev                        # fuzzing with sanitizers
+  qemu-system-x86 qemu-utils debootstrap e2fsprogs   # the test guest that runs the i686 build (tests/vm)
 )
 sudo_cmd=""
 [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"

@@ -97,6 +97,16 @@ find "$root/usr/lib/i386-linux-gnu/wine/i386-windows" -type f \( -name '*.dll' -
 find "$root/usr/lib/x86_64-linux-gnu/wine/x86_64-unix" "$root/usr/lib/i386-linux-gnu/wine/i386-unix" -type f -name '*.so' \
   -print0 | xargs -0 -r nice strip --strip-debug
 
+# Debian puts the 32-bit DLLs under the i386 library folder, while the
+# 64-bit Wine looks for them beside its own when it fills a WOW64 prefix's
+# SysWOW64 folder (without them every 32-bit program there fails to load
+# kernel32.dll): link them in.
+for dll in "$root"/usr/lib/i386-linux-gnu/wine/i386-windows/*; do
+  name=${dll##*/}
+  [ -e "$root/usr/lib/x86_64-linux-gnu/wine/i386-windows/$name" ] ||
+    ln -s "../../../i386-linux-gnu/wine/i386-windows/$name" "$root/usr/lib/x86_64-linux-gnu/wine/i386-windows/$name"
+done
+
 step "kernel"
 cp "$here/guest-init.sh" "$root/sbin/pw-init"
 chmod 755 "$root/sbin/pw-init"

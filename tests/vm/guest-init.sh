@@ -4,9 +4,10 @@
 # kernel command line (pw.limit=SECONDS), and powers off. The root file
 # system is made read-only before power-off, so ext4 is always left clean.
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
-mount -t proc proc /proc
-mount -t sysfs sysfs /sys
-mount -t devtmpfs devtmpfs /dev 2>/dev/null
+# The initramfs hands over /proc, /sys and /dev already mounted.
+mountpoint -q /proc || mount -t proc proc /proc
+mountpoint -q /sys || mount -t sysfs sysfs /sys
+mountpoint -q /dev || mount -t devtmpfs devtmpfs /dev
 mkdir -p /dev/pts /dev/shm
 mount -t devpts devpts /dev/pts
 mount -t tmpfs tmpfs /dev/shm
@@ -28,6 +29,10 @@ if mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144 share /mnt/share; t
   echo "$rc" >/mnt/share/out/status
   echo "pw-init: command ended with $rc after $(cut -d' ' -f1 /proc/uptime) s"
   cd /
+  # Whatever the command left running (Wine's server, Xvfb) ends here, so
+  # that the file systems can be unmounted.
+  kill -9 -1 2>/dev/null
+  sleep 1
   sync
   umount /mnt/share
 else
