@@ -95,24 +95,34 @@ class Guest:
         return open(self.s.record).read().splitlines() if os.path.exists(self.s.record) else []
 
 
-def exact_log(name, raw, messages, window, encoding="latin-1"):
+def exact_log(name, raw, lines, window, encoding="latin-1"):
     """The whole file, byte for byte: a CR LF, the rule, the banner, the rule,
-    then one stamped line per message (regular expressions), all in CR LF,
-    every time stamp the local time of the run."""
-    day, clock = rb"(\d{4}/\d{2}/\d{2})", rb"(\d{2}:\d{2}:\d{2})"
+    then one stamped line per entry of `lines` (texts, or byte patterns), all
+    in CR LF, every time stamp the local time of the run."""
+    day, clock = rb"\d{4}/\d{2}/\d{2}", rb"\d{2}:\d{2}:\d{2}"
     rule = RULE.encode()
+    # Escaped as bytes: in code page 932 a character's second byte may be a
+    # backslash.
     pattern = (rb"\r\n" + rule + rb"\r\n" + day + rb"\t" + clock + rb"\tPathwarden Installer\r\n" + rule + rb"\r\n" +
-               b"".join(day + b" " + clock + b"\t " + m.encode(encoding) + b"\r\n" for m in messages))
+               b"".join(day + b" " + clock + b"\t " + (x if isinstance(x, bytes) else re.escape(x.encode(encoding))) +
+                        b"\r\n" for x in lines))
     m = re.fullmatch(pattern, raw)
-    shown = raw.decode(encoding, errors="replace")
     if not m:
-        check(name + ": the log's exact bytes", False, "expected %r\ngot %r" % (messages, shown))
+        check(name + ": the log's exact bytes", False,
+              "expected %r\ngot %r" % (lines, raw.decode(encoding, errors="replace")))
         return None
-    found = re.findall(rb"^(\d{4}/\d{2}/\d{2})[ \t](\d{2}:\d{2}:\d{2})\t", raw, re.M)
+    found = re.findall(rb"^(" + day + rb")[ \t](" + clock + rb")\t", raw, re.M)
     stamps = [time.mktime(time.strptime((d + b" " + c).decode(), "%Y/%m/%d %H:%M:%S")) for d, c in found]
     check(name + ": the log's exact bytes, stamped with the run's local time",
-          all(window[0] <= t <= window[1] for t in stamps), "%s outside %s" % (stamps, window))
+          len(stamps) == len(lines) + 1 and all(window[0] <= t <= window[1] for t in stamps),
+          "%s outside %s" % (stamps, window))
     return m
+
+
+def copy_line(src, temp_win, encoding="latin-1"):
+    """The copy's log line as a byte pattern; the staging folder is captured."""
+    return (b"CopyFile from " + re.escape(src.encode(encoding)) + b" to " + re.escape(temp_win.encode(encoding)) +
+            rb"\\(?P<folder>" + STAGED.encode() + rb")\\inst\.exe")
 
 
 def view_cases(g):
@@ -133,18 +143,16 @@ def view_cases(g):
         g.s.fresh()
         pkg = g.s.package("[FL]\nversion=0\n")
         raw, window = g.run(pkg, name)
-        exact_log(name, raw, [re.escape(line) for line in
-                              ["CSetupDlg::OnInitDialog", "CSetupDlg::InstallPackage START"] +
-                              versions(client, 0, driver, 0) + [LATEST] + FINISH_LINES], window)
+        exact_log(name, raw, HEAD_LINES + versions(client, 0, driver, 0) + [LATEST] + FINISH_LINES, window)
 
 
+HEAD_LINES = ["CSetupDlg::OnInitDialog", "CSetupDlg::InstallPackage START"]
 FINISH_LINES = ["CSetupDlg::OnFinish START", "CSetupDlg::OnFinish END", "CSetupDlg::InstallPackage END"]
 CONFIG = "[FL]\nversion=1.2.4\nfile=inst.exe\n[driver]\nversion=2.0.1\n"
 
 
 def whole_runs(g):
     s, wine = g.s, g.wine
-    head = ["CSetupDlg::OnInitDialog", "CSetupDlg::InstallPackage START"]
     installer = open(g.args.installer, "rb").read()
 
     # An older client: copied into a fresh staging folder and started there.
@@ -153,9 +161,8 @@ def whole_runs(g):
     pkg = s.package(CONFIG)
     src = wine.windows_path(os.path.join(pkg, "inst.exe"))
     raw, window = g.run(pkg, "install")
-    copy = "CopyFile from %s to %s\\(?P<folder>%s)\\inst\\.exe" % (re.escape(src), re.escape(s.temp_win), STAGED)
-    m = exact_log("install", raw, [re.escape(x) for x in head + versions(123, 124, 201, 201)] + [copy] +
-                  [re.escape(x) for x in FINISH_LINES], window)
+    m = exact_log("install", raw, HEAD_LINES + versions(123, 124, 201, 201) + [copy_line(src, s.temp_win)] +
+                  FINISH_LINES, window)
     folder = m.group("folder").decode() if m else "?"
     target = "%s\\%s\\inst.exe" % (s.temp_win, folder)
     check("install: the staged copy was started, once", g.started() == [target],
@@ -169,8 +176,7 @@ def whole_runs(g):
     s.fresh()
     pkg = s.package(CONFIG)
     raw, window = g.run(pkg, "no install")
-    exact_log("no install", raw, [re.escape(x) for x in head + versions(124, 124, 201, 201) + [LATEST] + FINISH_LINES],
-              window)
+    exact_log("no install", raw, HEAD_LINES + versions(124, 124, 201, 201) + [LATEST] + FINISH_LINES, window)
     time.sleep(3)
     check("no install: nothing started", not os.path.exists(s.record))
     check("no install: nothing copied",
@@ -191,10 +197,8 @@ def code_page_932(g):
     os.rename(os.path.join(pkg, "setup.exe"), os.path.join(pkg, "\u8868.exe"))
     src = wine.windows_path(os.path.join(pkg, "inst.exe"))
     raw, window = g.run(pkg, "code page 932", exe="\u8868.exe", extra_env=ja)
-    copy = "CopyFile from %s to %s\\%s\\inst\\.exe" % (re.escape(src), re.escape(s.temp_win), STAGED)
-    exact_log("code page 932", raw, [re.escape(x) for x in ["CSetupDlg::OnInitDialog", "CSetupDlg::InstallPackage START"]
-                                     + versions(0, 9, 0, 0)] + [copy] + [re.escape(x) for x in FINISH_LINES],
-              window, encoding="cp932")
+    exact_log("code page 932", raw, HEAD_LINES + versions(0, 9, 0, 0) + [copy_line(src, s.temp_win, "cp932")] +
+              FINISH_LINES, window, encoding="cp932")
     check("code page 932: started", len(g.started()) == 1)
     wine.run("wineserver", "-k", check_rc=False)
 
