@@ -42,25 +42,21 @@ class Guest:
     def __init__(self, args, session):
         self.args, self.s, self.wine = args, session, session.wine
         self.wow64 = args.guest == "64"
-        self.regfile = os.path.join(session.work, "state.reg")
+        self.regfile = os.path.join(session.work, "state.bat")
+        self.regfile_win = session.wine.windows_path(self.regfile)
 
     def registry(self, records):
-        """Replaces the Veltrano keys in both views by `records` (key, value,
-        view) in one regedit import."""
-        def where(key, view):
-            # The 64-bit regedit writes the 32-bit view under Wow6432Node; a
-            # 32-bit Windows has one view only.
-            rest = key.split("\\", 2)[2]
-            node = "SOFTWARE\\Wow6432Node\\" if self.wow64 and view == 32 else "SOFTWARE\\"
-            return "HKEY_LOCAL_MACHINE\\" + node + rest
-        text = ["REGEDIT4", "", "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltrano]", ""]
-        if self.wow64:
-            text += ["[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Veltrano]", ""]
-        for key, value, view in records:
-            text += ["[%s]" % where(key, view), '"Version"="%s"' % value, ""]
+        """Replaces the Veltrano keys by `records` (key, value, view), each
+        view named explicitly (`wine reg` may be the 32-bit or the 64-bit
+        reg.exe; its import ignores the view), in one batch file. A 32-bit
+        Windows has one view."""
+        def flag(view):
+            return " /reg:%d" % view if self.wow64 else ""
+        lines = ['reg delete "HKLM\\SOFTWARE\\Veltrano" /f%s >nul 2>nul' % flag(v) for v in (32, 64)]
+        lines += ['reg add "%s" /v Version /d "%s" /f%s >nul' % (key, value, flag(view)) for key, value, view in records]
         with open(self.regfile, "w", newline="\r\n") as f:
-            f.write("\n".join(text) + "\n")
-        self.wine.run("regedit", "/s", self.wine.windows_path(self.regfile))
+            f.write("@echo off\n" + "\n".join(lines) + "\n")
+        self.wine.run("cmd", "/c", self.regfile_win)
 
     def run(self, pkg, name, exe="setup.exe", extra_env=None):
         """One run of setup.exe, watched for visible windows; the log's bytes
@@ -203,6 +199,9 @@ def code_page_932(g):
     wine.run("wineserver", "-k", check_rc=False)
 
 
+PARTS = {"view_cases": view_cases, "whole_runs": whole_runs, "code_page_932": code_page_932}
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--guest", choices=["64", "32"], required=True)
@@ -210,6 +209,7 @@ def main():
     ap.add_argument("--setup-sha256", required=True)
     ap.add_argument("--installer", required=True)
     ap.add_argument("--wine", required=True)
+    ap.add_argument("--parts", default="view_cases,whole_runs,code_page_932", help="which groups of cases to run")
     args = ap.parse_args()
     began = time.monotonic()
 
@@ -219,12 +219,14 @@ def main():
         session = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display)
         print("TIME session start: %.1f s" % (time.monotonic() - began))
         g = Guest(args, session)
+        # A 32-bit program's environment: under WOW64 it names the machine's
+        # own architecture too.
         arch = session.wine.run("cmd", "/c", "echo %PROCESSOR_ARCHITECTURE% %PROCESSOR_ARCHITEW6432%").stdout.split()
-        want = ["AMD64"] if g.wow64 else ["x86", "%PROCESSOR_ARCHITEW6432%"]
-        check("the guest is %s-bit Windows" % args.guest, arch[:len(want)] == want, arch)
+        want = ["x86", "AMD64"] if g.wow64 else ["x86", "%PROCESSOR_ARCHITEW6432%"]
+        check("the guest is %s-bit Windows" % args.guest, arch == want, arch)
         check("the prefix has %s SysWOW64 folder" % ("a" if g.wow64 else "no"),
               os.path.isdir(os.path.join(os.environ["WINEPREFIX"], "drive_c/windows/syswow64")) == g.wow64)
-        for part in (view_cases, whole_runs, code_page_932):
+        for part in [PARTS[name] for name in args.parts.split(",")]:
             part_began = time.monotonic()
             part(g)
             print("TIME %s (all): %.1f s" % (part.__name__, time.monotonic() - part_began))

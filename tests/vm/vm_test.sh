@@ -3,7 +3,8 @@
 #   tests/vm/vm_test.sh 64|32 SETUP.EXE INSTALLER.EXE WORKDIR
 # The 64-bit guest runs setup.exe as a 32-bit process on 64-bit Windows, the
 # 32-bit guest on 32-bit Windows. setup.exe goes in unchanged. The guest's
-# output and console stay in WORKDIR when a case fails.
+# output and console stay in WORKDIR when a case fails. PATHWARDEN_VM_PARTS
+# picks groups of cases (view_cases,whole_runs,code_page_932; default all).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
@@ -20,7 +21,7 @@ export WINEPREFIX=/root/prefix$guest WINEARCH=$arch HOME=/root
 cd /mnt/share
 python3 -u vm_cases.py --guest $guest --setup /mnt/share/setup.exe \\
   --setup-sha256 $(sha256sum "$setup" | cut -d' ' -f1) \\
-  --installer /mnt/share/demo_installer.exe --wine /mnt/share/guest-wine.sh
+  --installer /mnt/share/demo_installer.exe --wine /mnt/share/guest-wine.sh ${PATHWARDEN_VM_PARTS:+--parts $PATHWARDEN_VM_PARTS}
 EOC
 bash "$here/run.sh" --limit "${PATHWARDEN_VM_LIMIT:-1500}" "$work"
 rc=$?
