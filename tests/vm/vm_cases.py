@@ -56,7 +56,9 @@ class Guest:
         lines += ['reg add "%s" /v Version /d "%s" /f%s >nul' % (key, value, flag(view)) for key, value, view in records]
         with open(self.regfile, "w", newline="\r\n") as f:
             f.write("@echo off\n" + "\n".join(lines) + "\n")
-        self.wine.run("cmd", "/c", self.regfile_win)
+        # The batch's exit code is its last command's: a record's, or a
+        # delete that finds nothing.
+        self.wine.run("cmd", "/c", self.regfile_win, check_rc=bool(records))
 
     def run(self, pkg, name, exe="setup.exe", extra_env=None):
         """One run of setup.exe, watched for visible windows; the log's bytes
