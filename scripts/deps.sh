@@ -12,6 +12,7 @@ plain=(
   clang-14 libclang-rt-14-dev                        # fuzzing with sanitizers
   osslsigncode openssl                               # signing setup.exe, its test's certificate
   softhsm2 libengine-pkcs11-openssl                  # the signing test's PKCS#11 token
+  qemu-system-x86 qemu-utils debootstrap e2fsprogs   # the test guest that runs the i686 build (tests/vm)
 )
 sudo_cmd=""
 [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"

@@ -3,7 +3,8 @@
 # (also with AddressSanitizer and UndefinedBehaviorSanitizer) with the
 # formatting and static checks; a minute of fuzzing for each reader; the unit
 # tests and the end-to-end and fault runs under Wine; the static checks of the
-# shipped i686 setup.exe. Ends with the totals.
+# shipped i686 setup.exe and its runs in the test guest (tests/vm, whose image
+# is built on first use). Ends with the totals.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh || exit 1

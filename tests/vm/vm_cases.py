@@ -1,0 +1,261 @@
+#!/usr/bin/env python3
+"""Runs in the test guest (tests/vm/run.sh): the shipped i686 setup.exe in one
+Wine prefix, either the 64-bit one (a 32-bit process under WOW64) or the
+32-bit one (32-bit Windows, one registry view). Registry views through the
+log's version numbers, whole runs with the log's exact bytes, the copy and
+its start, no visible window, exit code 0, and code page 932.
+Prints one line per check and 'N passed, N failed'."""
+import argparse
+import hashlib
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+from winetest import (FERROLINK, INSTALLATION, LATEST, MSM, PATHWARDEN, RULE, Session, WindowWatch, Wine, Xvfb,
+                      check, summary, versions)
+
+# Emulated, a run takes seconds rather than milliseconds: generous bounds.
+RUN_LIMIT = 240
+START_LIMIT = 120
+
+# The view each record is read from by a 32-bit process on 64-bit Windows
+# (the log's first version line takes the client, the second the driver).
+KEY_VIEWS = [(FERROLINK, "AP9.9", 32, "client"), (PATHWARDEN, "AP9.9", 64, "client"),
+             (INSTALLATION, "9.9", 64, "driver"), (MSM, "9.9", 32, "driver")]
+
+DESKTOP_GONE = b"The setup dialog could not be created, error <1400>"
+
+# Where an elevated run stages the copy: a fresh folder below the system's
+# temporary folder (%SystemRoot%\Temp).
+STAGED = r"pathwarden-[0-9a-f]{16}"
+
+# Hostile cases and the unelevated launcher are added with their fixes:
+#   - an installer name of 259 characters,
+#   - an executable path past 260 characters,
+#   - a planted DLL beside setup.exe (run with WINEDLLOVERRIDES=name=n,b),
+#   - the copy started unelevated through the linked-token launcher.
+# Each becomes a row of this suite's tables or a block like whole_run below.
+
+
+class Guest:
+    def __init__(self, args, session):
+        self.args, self.s, self.wine = args, session, session.wine
+        self.wow64 = args.guest == "64"
+        self.regfile = os.path.join(session.work, "state.bat")
+        self.regfile_win = session.wine.windows_path(self.regfile)
+
+    def registry(self, records):
+        """Replaces the Veltrano keys by `records` (key, value, view), each
+        view named explicitly (`wine reg` may be the 32-bit or the 64-bit
+        reg.exe; its import ignores the view), in one batch file. A 32-bit
+        Windows has one view."""
+        def flag(view):
+            return " /reg:%d" % view if self.wow64 else ""
+        lines = ['reg delete "HKLM\\SOFTWARE\\Veltrano" /f%s >nul 2>nul' % flag(v) for v in (32, 64)]
+        lines += ['reg add "%s" /v Version /d "%s" /f%s >nul' % (key, value, flag(view)) for key, value, view in records]
+        with open(self.regfile, "w", newline="\r\n") as f:
+            f.write("@echo off\n" + "\n".join(lines) + "\n")
+        # The batch's exit code is its last command's: a record's, or a
+        # delete that finds nothing.
+        self.wine.run("cmd", "/c", self.regfile_win, check_rc=bool(records))
+
+    def run(self, pkg, name, exe="setup.exe", extra_env=None):
+        """One run of setup.exe, watched for visible windows; the log's bytes
+        and the run's local start and end times. Under emulation Wine's
+        desktop process is now and then closing down just as a run begins,
+        and the dialog cannot be created (error 1400, invalid window handle;
+        about one run in 25 in the guests): that run is repeated once, and
+        says so. setup.exe's own handling of it is right (logged, exit 0)."""
+        raw, window = self.run_once(pkg, name, exe, extra_env)
+        if DESKTOP_GONE in raw:
+            print("INFO %s: Wine's desktop was going away (%s); run again" % (name, DESKTOP_GONE.decode()))
+            os.remove(self.s.log)
+            raw, window = self.run_once(pkg, name + " (again)", exe, extra_env)
+        return raw, window
+
+    def run_once(self, pkg, name, exe, extra_env):
+        if os.path.exists(self.s.log):
+            os.remove(self.s.log)
+        watch = WindowWatch(self.s.display)
+        watch.start()
+        began, wall = time.monotonic(), time.time()
+        p = self.s.start_setup(pkg, exe, extra_env)
+        try:
+            p.communicate(timeout=RUN_LIMIT)
+        except subprocess.TimeoutExpired:
+            p.kill()
+            p.communicate()
+        finally:
+            time.sleep(0.5)
+            watch.stop()
+        elapsed = time.monotonic() - began
+        print("TIME %s: %.1f s" % (name, elapsed))
+        check(name + ": exit code 0", p.returncode == 0, p.returncode)
+        check(name + ": no window became visible", not watch.seen, watch.seen)
+        raw = open(self.s.log, "rb").read() if os.path.exists(self.s.log) else b""
+        return raw, (wall - 2, time.time() + 2)
+
+    def started(self):
+        """The paths the stand-in installer recorded, once it has recorded one."""
+        deadline = time.monotonic() + START_LIMIT
+        while time.monotonic() < deadline and not os.path.exists(self.s.record):
+            time.sleep(0.2)
+        time.sleep(1)
+        return open(self.s.record).read().splitlines() if os.path.exists(self.s.record) else []
+
+
+def exact_log(name, raw, lines, window, encoding="latin-1"):
+    """The whole file, byte for byte: a CR LF, the rule, the banner, the rule,
+    then one stamped line per entry of `lines` (texts, or byte patterns), all
+    in CR LF, every time stamp the local time of the run."""
+    day, clock = rb"\d{4}/\d{2}/\d{2}", rb"\d{2}:\d{2}:\d{2}"
+    rule = RULE.encode()
+    # Escaped as bytes: in code page 932 a character's second byte may be a
+    # backslash.
+    pattern = (rb"\r\n" + rule + rb"\r\n" + day + rb"\t" + clock + rb"\tPathwarden Installer\r\n" + rule + rb"\r\n" +
+               b"".join(day + b" " + clock + b"\t " + (x if isinstance(x, bytes) else re.escape(x.encode(encoding))) +
+                        b"\r\n" for x in lines))
+    m = re.fullmatch(pattern, raw)
+    if not m:
+        check(name + ": the log's exact bytes", False,
+              "expected %r\ngot %r" % (lines, raw.decode(encoding, errors="replace")))
+        return None
+    found = re.findall(rb"^(" + day + rb")[ \t](" + clock + rb")\t", raw, re.M)
+    stamps = [time.mktime(time.strptime((d + b" " + c).decode(), "%Y/%m/%d %H:%M:%S")) for d, c in found]
+    check(name + ": the log's exact bytes, stamped with the run's local time",
+          len(stamps) == len(lines) + 1 and all(window[0] <= t <= window[1] for t in stamps),
+          "%s outside %s" % (stamps, window))
+    return m
+
+
+def staged_lines(src, base_win, encoding="latin-1"):
+    """What an elevated run logs before the finish lines when it copies, as
+    byte patterns; the staging folder is captured. Wine keeps no owner of its
+    own on files, so a line says the folder is the running account's."""
+    folder = re.escape(base_win.encode(encoding)) + rb"\\(?P<folder>" + STAGED.encode() + rb")\\"
+    return [b"CSetupDlg::InstallPackage - The system did not make the administrators the owner of <" + folder +
+            b">: it belongs to the running account\\.",
+            b"CopyFile from " + re.escape(src.encode(encoding)) + b" to " + re.escape(base_win.encode(encoding)) +
+            rb"\\(?P=folder)\\inst\.exe"]
+
+
+def view_cases(g):
+    """Each record alone in each view, then all four at once."""
+    cases = []
+    for key, value, home, field in KEY_VIEWS:
+        for view in (32, 64):
+            seen = view == home or not g.wow64
+            number = 99 if seen else 0
+            cases.append(("%s in the %d-bit view" % (key.rsplit("\\", 1)[1], view), [(key, value, view)],
+                          (number, 0) if field == "client" else (0, number)))
+    # The client's first record hides the second; the higher driver record wins.
+    cases.append(("all four records in their views",
+                  [(FERROLINK, "AP1.1", 32), (PATHWARDEN, "AP9.9", 64), (INSTALLATION, "3.3", 64), (MSM, "4.4", 32)],
+                  (11, 44)))
+    for name, records, (client, driver) in cases:
+        g.registry(records)
+        g.s.fresh()
+        pkg = g.s.package("[FL]\nversion=0\n")
+        raw, window = g.run(pkg, name)
+        exact_log(name, raw, HEAD_LINES + versions(client, 0, driver, 0) + [LATEST] + FINISH_LINES, window)
+
+
+HEAD_LINES = ["CSetupDlg::OnInitDialog", "CSetupDlg::InstallPackage START"]
+FINISH_LINES = ["CSetupDlg::OnFinish START", "CSetupDlg::OnFinish END", "CSetupDlg::InstallPackage END"]
+CONFIG = "[FL]\nversion=1.2.4\nfile=inst.exe\n[driver]\nversion=2.0.1\n"
+
+
+def whole_runs(g):
+    s, wine = g.s, g.wine
+    installer = open(g.args.installer, "rb").read()
+
+    # An older client: copied into a fresh staging folder and started there.
+    g.registry([(FERROLINK, "AP1.2.3", 32), (INSTALLATION, "2.0.1", 64)])
+    s.fresh()
+    pkg = s.package(CONFIG)
+    src = wine.windows_path(os.path.join(pkg, "inst.exe"))
+    raw, window = g.run(pkg, "install")
+    m = exact_log("install", raw, HEAD_LINES + versions(123, 124, 201, 201) + staged_lines(src, s.system_temp_win) +
+                  FINISH_LINES, window)
+    folder = m.group("folder").decode() if m else "?"
+    target = "%s\\%s\\inst.exe" % (s.system_temp_win, folder)
+    check("install: the staged copy was started, once", g.started() == [target],
+          open(s.record).read() if os.path.exists(s.record) else "nothing started")
+    copied = os.path.join(s.system_temp, folder, "inst.exe")
+    check("install: the started copy is the shipped installer, whole",
+          os.path.exists(copied) and open(copied, "rb").read() == installer, copied)
+
+    # Up to date: nothing copied, nothing started.
+    g.registry([(FERROLINK, "AP1.2.4", 32), (INSTALLATION, "2.0.1", 64)])
+    s.fresh()
+    pkg = s.package(CONFIG)
+    raw, window = g.run(pkg, "no install")
+    exact_log("no install", raw, HEAD_LINES + versions(124, 124, 201, 201) + [LATEST] + FINISH_LINES, window)
+    time.sleep(3)
+    check("no install: nothing started", not os.path.exists(s.record))
+    copies = [n for d in (s.temp, s.system_temp) for n in os.listdir(d) if n == "inst.exe" or n.startswith("pathwarden-")]
+    check("no install: nothing copied", not copies, copies)
+
+
+def code_page_932(g):
+    """The executable renamed 表.exe in a folder 表…: in code page 932 the
+    character's second byte is a backslash."""
+    s, wine = g.s, g.wine
+    ja = {"LC_ALL": "ja_JP.UTF-8", "LANG": "ja_JP.UTF-8"}
+    wine.run("wineserver", "-k", check_rc=False)
+    wine.run("wineserver", "-w", check_rc=False)
+    wine.run("cmd", "/c", "exit", check_rc=False, extra_env=ja)
+    g.registry([])
+    s.fresh()
+    pkg = s.package("[FL]\nversion=9\nfile=inst.exe\n", folder="\u8868 ")
+    os.rename(os.path.join(pkg, "setup.exe"), os.path.join(pkg, "\u8868.exe"))
+    src = wine.windows_path(os.path.join(pkg, "inst.exe"))
+    raw, window = g.run(pkg, "code page 932", exe="\u8868.exe", extra_env=ja)
+    exact_log("code page 932", raw, HEAD_LINES + versions(0, 9, 0, 0) + staged_lines(src, s.system_temp_win, "cp932") +
+              FINISH_LINES, window, encoding="cp932")
+    check("code page 932: started", len(g.started()) == 1)
+    wine.run("wineserver", "-k", check_rc=False)
+
+
+PARTS = {"view_cases": view_cases, "whole_runs": whole_runs, "code_page_932": code_page_932}
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--guest", choices=["64", "32"], required=True)
+    ap.add_argument("--setup", required=True)
+    ap.add_argument("--setup-sha256", required=True)
+    ap.add_argument("--installer", required=True)
+    ap.add_argument("--wine", required=True)
+    ap.add_argument("--parts", default="view_cases,whole_runs,code_page_932", help="which groups of cases to run")
+    args = ap.parse_args()
+    began = time.monotonic()
+
+    check("setup.exe is the shipped file, byte for byte",
+          hashlib.sha256(open(args.setup, "rb").read()).hexdigest() == args.setup_sha256)
+    with Xvfb() as x:
+        session = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display)
+        print("TIME session start: %.1f s" % (time.monotonic() - began))
+        g = Guest(args, session)
+        # A 32-bit program's environment: under WOW64 it names the machine's
+        # own architecture too.
+        arch = session.wine.run("cmd", "/c", "echo %PROCESSOR_ARCHITECTURE% %PROCESSOR_ARCHITEW6432%").stdout.split()
+        want = ["x86", "AMD64"] if g.wow64 else ["x86", "%PROCESSOR_ARCHITEW6432%"]
+        check("the guest is %s-bit Windows" % args.guest, arch == want, arch)
+        check("the prefix has %s SysWOW64 folder" % ("a" if g.wow64 else "no"),
+              os.path.isdir(os.path.join(os.environ["WINEPREFIX"], "drive_c/windows/syswow64")) == g.wow64)
+        for part in [PARTS[name] for name in args.parts.split(",")]:
+            part_began = time.monotonic()
+            part(g)
+            print("TIME %s (all): %.1f s" % (part.__name__, time.monotonic() - part_began))
+        g.registry([])
+        session.close()
+    print("TIME guest suite: %.1f s" % (time.monotonic() - began))
+    return summary()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
