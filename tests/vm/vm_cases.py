@@ -3,12 +3,15 @@
 Wine prefix, either the 64-bit one (a 32-bit process under WOW64) or the
 32-bit one (32-bit Windows, one registry view). Registry views through the
 log's version numbers, whole runs with the log's exact bytes, the copy and
-its start, no visible window, exit code 0, and code page 932.
+its start, elevated and unelevated, no visible window, exit code 0, code page
+932, and the hostile cases: an installer name of 259 characters, a program
+path past 260, a DLL planted beside setup.exe.
 Prints one line per check and 'N passed, N failed'."""
 import argparse
 import hashlib
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -32,12 +35,9 @@ DESKTOP_GONE = b"The setup dialog could not be created, error <1400>"
 # temporary folder (%SystemRoot%\Temp).
 STAGED = r"pathwarden-[0-9a-f]{16}"
 
-# Hostile cases and the unelevated launcher are added with their fixes:
-#   - an installer name of 259 characters,
-#   - an executable path past 260 characters,
-#   - a planted DLL beside setup.exe (run with WINEDLLOVERRIDES=name=n,b),
-#   - the copy started unelevated through the linked-token launcher.
-# Each becomes a row of this suite's tables or a block like whole_run below.
+TOO_LONG = "CSetupDlg::InstallPackage - The path <%s> is too long. Quit installation..."
+NO_FOLDER = ("CSetupDlg::InstallPackage - The path of the program itself is missing or longer than 259 characters. "
+             "Quit installation...")
 
 
 class Guest:
@@ -62,29 +62,30 @@ class Guest:
         # delete that finds nothing.
         self.wine.run("cmd", "/c", self.regfile_win, check_rc=bool(records))
 
-    def run(self, pkg, name, exe="setup.exe", extra_env=None):
+    def run(self, pkg, name, exe="setup.exe", extra_env=None, unelevated=False):
         """One run of setup.exe, watched for visible windows; the log's bytes
         and the run's local start and end times. Under emulation Wine's
         desktop process is now and then closing down just as a run begins,
         and the dialog cannot be created (error 1400, invalid window handle;
         about one run in 25 in the guests): that run is repeated once, and
         says so. setup.exe's own handling of it is right (logged, exit 0)."""
-        raw, window = self.run_once(pkg, name, exe, extra_env)
+        raw, window = self.run_once(pkg, name, exe, extra_env, unelevated)
         if DESKTOP_GONE in raw:
             print("INFO %s: Wine's desktop was going away (%s); run again" % (name, DESKTOP_GONE.decode()))
             os.remove(self.s.log)
-            raw, window = self.run_once(pkg, name + " (again)", exe, extra_env)
+            raw, window = self.run_once(pkg, name + " (again)", exe, extra_env, unelevated)
         return raw, window
 
-    def run_once(self, pkg, name, exe, extra_env):
+    def run_once(self, pkg, name, exe, extra_env, unelevated=False):
         if os.path.exists(self.s.log):
             os.remove(self.s.log)
         watch = WindowWatch(self.s.display)
         watch.start()
         began, wall = time.monotonic(), time.time()
-        p = self.s.start_setup(pkg, exe, extra_env)
+        p = self.s.start_setup(pkg, exe, extra_env, unelevated)
+        said = b""
         try:
-            p.communicate(timeout=RUN_LIMIT)
+            said = p.communicate(timeout=RUN_LIMIT)[0] or b""
         except subprocess.TimeoutExpired:
             p.kill()
             p.communicate()
@@ -95,6 +96,8 @@ class Guest:
         print("TIME %s: %.1f s" % (name, elapsed))
         check(name + ": exit code 0", p.returncode == 0, p.returncode)
         check(name + ": no window became visible", not watch.seen, watch.seen)
+        if unelevated:
+            check(name + ": setup ran unelevated", b"TokenElevation=0" in said, said)
         raw = open(self.s.log, "rb").read() if os.path.exists(self.s.log) else b""
         return raw, (wall - 2, time.time() + 2)
 
@@ -182,7 +185,8 @@ def whole_runs(g):
                   FINISH_LINES, window)
     folder = m.group("folder").decode() if m else "?"
     target = "%s\\%s\\inst.exe" % (s.system_temp_win, folder)
-    check("install: the staged copy was started, once", g.started() == [target],
+    # Windows paths compare without case: the installer sees "temp".
+    check("install: the staged copy was started, once", [p.lower() for p in g.started()] == [target.lower()],
           open(s.record).read() if os.path.exists(s.record) else "nothing started")
     copied = os.path.join(s.system_temp, folder, "inst.exe")
     check("install: the started copy is the shipped installer, whole",
@@ -220,7 +224,83 @@ def code_page_932(g):
     wine.run("wineserver", "-k", check_rc=False)
 
 
-PARTS = {"view_cases": view_cases, "whole_runs": whole_runs, "code_page_932": code_page_932}
+def unelevated_run(g):
+    """An older client, run with the limited token linked to Wine's elevated
+    one (tests/e2e/unelevated.c): the copy goes straight into %TEMP%."""
+    s, wine = g.s, g.wine
+    g.registry([(FERROLINK, "AP1.2.3", 32), (INSTALLATION, "2.0.1", 64)])
+    s.fresh()
+    pkg = s.package(CONFIG)
+    src = wine.windows_path(os.path.join(pkg, "inst.exe"))
+    target = s.temp_win + "\\inst.exe"
+    raw, window = g.run(pkg, "install (unelevated)", unelevated=True)
+    exact_log("install (unelevated)", raw, HEAD_LINES + versions(123, 124, 201, 201) +
+              ["CopyFile from %s to %s" % (src, target)] + FINISH_LINES, window)
+    check("install (unelevated): the copy in %TEMP% was started",
+          [p.lower() for p in g.started()] == [target.lower()],
+          open(s.record).read() if os.path.exists(s.record) else "nothing started")
+    check("install (unelevated): the installer found itself unelevated", s.elevation_recorded() == "0",
+          s.elevation_recorded())
+
+
+def hostile(g):
+    """Legal input at the system's limits, and a DLL planted beside setup.exe."""
+    s, wine = g.s, g.wine
+    g.registry([])
+
+    # An installer name of 259 characters (the longest the reader gives):
+    # refused before anything is formed from it, and the run ends normally.
+    s.fresh()
+    name = "n" * 259
+    pkg = s.package("[FL]\nversion=9\nfile=%s\n" % name)
+    raw, window = g.run(pkg, "file of 259 characters")
+    exact_log("file of 259 characters", raw, HEAD_LINES + versions(0, 9, 0, 0) +
+              [TOO_LONG % (wine.windows_path(pkg) + "\\" + name)] + FINISH_LINES, window)
+
+    # The program's own path past 260 characters: the pass ends with its own
+    # line, and a decoy config.ini and installer in the current directory are
+    # neither read nor started.
+    s.fresh()
+    root = s.package("[FL]\nversion=9\nfile=inst.exe\n")
+    deep, deep_win = root, wine.windows_path(root)
+    while len(deep_win) < 280:
+        deep, deep_win = os.path.join(deep, "d" * 60), deep_win + "\\" + "d" * 60
+        os.mkdir(deep)
+    for f in ("setup.exe", "inst.exe", "config.ini"):
+        shutil.copy(os.path.join(root, f), os.path.join(deep, f))
+    decoy = os.path.join(s.work, "decoy")
+    os.makedirs(decoy, exist_ok=True)
+    with open(os.path.join(decoy, "config.ini"), "w") as f:
+        f.write("[FL]\r\nversion=9\r\nfile=evil.exe\r\n")
+    shutil.copy(g.args.installer, os.path.join(decoy, "evil.exe"))
+    here = os.getcwd()
+    try:
+        os.chdir(decoy)
+        raw, window = g.run(deep, "program path of %d characters" % len(deep_win + "\\setup.exe"))
+    finally:
+        os.chdir(here)
+    exact_log("long program path", raw, HEAD_LINES + [NO_FOLDER] + FINISH_LINES, window)
+    time.sleep(3)
+    check("long program path: nothing started", not os.path.exists(s.record))
+
+    # A uxtheme.dll planted beside the program, loaded native-first as
+    # Windows would: a plain hidden dialog loads it (so the case can fail);
+    # setup.exe does not.
+    native_first = {"WINEDLLOVERRIDES": "mscoree,mshtml=;uxtheme=n,b"}
+    for label, program, loads in (("control dialog", g.args.control, True), ("setup.exe", g.args.setup, False)):
+        s.fresh()
+        s.setup = program
+        pkg = s.package("[FL]\nversion=0\n")
+        shutil.copy(g.args.canary, os.path.join(pkg, "uxtheme.dll"))
+        p = s.start_setup(pkg, extra_env=native_first)
+        p.communicate(timeout=RUN_LIMIT)
+        loaded = os.path.exists(os.path.join(pkg, "uxtheme.dll.loaded"))
+        check("planted uxtheme.dll: %s %s it" % (label, "loads" if loads else "does not load"), loaded == loads)
+    s.setup = g.args.setup
+
+
+PARTS = {"view_cases": view_cases, "whole_runs": whole_runs, "code_page_932": code_page_932,
+         "unelevated_run": unelevated_run, "hostile": hostile}
 
 
 def main():
@@ -230,14 +310,18 @@ def main():
     ap.add_argument("--setup-sha256", required=True)
     ap.add_argument("--installer", required=True)
     ap.add_argument("--wine", required=True)
-    ap.add_argument("--parts", default="view_cases,whole_runs,code_page_932", help="which groups of cases to run")
+    ap.add_argument("--canary", required=True)
+    ap.add_argument("--control", required=True)
+    ap.add_argument("--unelevated", required=True)
+    ap.add_argument("--parts", default="view_cases,whole_runs,code_page_932,unelevated_run,hostile",
+                    help="which groups of cases to run")
     args = ap.parse_args()
     began = time.monotonic()
 
     check("setup.exe is the shipped file, byte for byte",
           hashlib.sha256(open(args.setup, "rb").read()).hexdigest() == args.setup_sha256)
     with Xvfb() as x:
-        session = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display)
+        session = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display, args.unelevated)
         print("TIME session start: %.1f s" % (time.monotonic() - began))
         g = Guest(args, session)
         # A 32-bit program's environment: under WOW64 it names the machine's
