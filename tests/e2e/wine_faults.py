@@ -15,9 +15,6 @@ import time
 from winetest import *  # noqa: F401,F403 (the shared test vocabulary)
 
 STAGED = r"pathwarden-[0-9a-f]{16}"
-TOO_LONG = "CSetupDlg::InstallPackage - The path <%s> is too long. Quit installation..."
-NO_FOLDER = ("CSetupDlg::InstallPackage - The path of the program itself is missing or longer than 259 characters. "
-             "Quit installation...")
 
 
 def staging_bases(s):
@@ -54,7 +51,7 @@ def run_bounded(s, pkg, name, timeout=60):
     return log_lines(s.log) or []
 
 
-def hostile_cases(s, installer):
+def hostile_cases(s):
     """Legal input at the system's limits and a program whose own folder
     cannot be had: no crash, nothing read or started from outside the
     package, no temporary copy left behind."""
@@ -76,22 +73,12 @@ def hostile_cases(s, installer):
     # the installer would be looked up by their bare names, in the current
     # directory and in %WINDIR%. Decoys in both are neither read nor run.
     s.fresh()
-    root = s.package("[FL]\nversion=9\nfile=inst.exe\n")
-    deep, deep_win = root, wine.windows_path(root)
-    while len(deep_win) < 280:
-        deep, deep_win = os.path.join(deep, "d" * 60), deep_win + "\\" + "d" * 60
-        os.mkdir(deep)
-    for f in ("setup.exe", "inst.exe", "config.ini"):
-        shutil.copy(os.path.join(root, f), os.path.join(deep, f))
-    decoy = os.path.join(s.work, "decoy")
-    os.makedirs(decoy, exist_ok=True)
-    decoy_config = "[FL]\r\nversion=9\r\nfile=evil.exe\r\n"
-    open(os.path.join(decoy, "config.ini"), "w").write(decoy_config)
-    shutil.copy(installer, os.path.join(decoy, "evil.exe"))
+    deep, deep_win = s.deep_package("[FL]\nversion=9\nfile=inst.exe\n")
+    decoy = s.decoy_folder()
     windir_config = os.path.join(os.path.dirname(bases[1]), "config.ini")
     planted = not os.path.exists(windir_config)
     if planted:
-        open(windir_config, "w").write(decoy_config)
+        open(windir_config, "w").write(DECOY_CONFIG)
     here = os.getcwd()
     try:
         os.chdir(decoy)
@@ -462,7 +449,7 @@ def main():
                 check("code page 932%s: started" % mode, len(s.started(True)) == 1)
             wine.run("wineserver", "-k", check_rc=False)
 
-        hostile_cases(s, args.installer)
+        hostile_cases(s)
         s.close()
 
     return summary()

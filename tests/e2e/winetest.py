@@ -27,6 +27,11 @@ MSM = r"HKLM\SOFTWARE\Veltrano\Veltrano Driver MSM"
 START = "CSetupDlg::InstallPackage START"
 LATEST = "CSetupDlg::InstallPackage - Local FL or driver is already the latest. Quit installation..."
 FINISH = ["CSetupDlg::OnFinish START", "CSetupDlg::OnFinish END", "CSetupDlg::InstallPackage END"]
+TOO_LONG = "CSetupDlg::InstallPackage - The path <%s> is too long. Quit installation..."
+NO_FOLDER = ("CSetupDlg::InstallPackage - The path of the program itself is missing or longer than 259 characters. "
+             "Quit installation...")
+# A config.ini that setup must never read: it names evil.exe.
+DECOY_CONFIG = "[FL]\r\nversion=9\r\nfile=evil.exe\r\n"
 
 results = []
 
@@ -208,6 +213,28 @@ class Session:
             with open(os.path.join(pkg, "config.ini"), "wb") as f:
                 f.write(data)
         return pkg
+
+    def deep_package(self, config, length=280):
+        """A package folder whose Windows path has `length` characters or more,
+        so that setup.exe's own path is past 260: (its path, its Windows path)."""
+        root = self.package(config)
+        deep, deep_win = root, self.wine.windows_path(root)
+        while len(deep_win) < length:
+            deep, deep_win = os.path.join(deep, "d" * 60), deep_win + "\\" + "d" * 60
+            os.mkdir(deep)
+        for f in ("setup.exe", "inst.exe", "config.ini"):
+            shutil.copy(os.path.join(root, f), os.path.join(deep, f))
+        return deep, deep_win
+
+    def decoy_folder(self):
+        """A folder holding DECOY_CONFIG and evil.exe (the stand-in installer):
+        what setup must never read or start."""
+        decoy = os.path.join(self.work, "decoy")
+        os.makedirs(decoy, exist_ok=True)
+        with open(os.path.join(decoy, "config.ini"), "w") as f:
+            f.write(DECOY_CONFIG)
+        shutil.copy(self.installer, os.path.join(decoy, "evil.exe"))
+        return decoy
 
     def fresh(self):
         for folder in (self.temp, self.system_temp):

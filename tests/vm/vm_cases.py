@@ -17,8 +17,8 @@ import sys
 import tempfile
 import time
 
-from winetest import (FERROLINK, INSTALLATION, LATEST, MSM, PATHWARDEN, RULE, Session, WindowWatch, Wine, Xvfb,
-                      check, summary, versions)
+from winetest import (FERROLINK, INSTALLATION, LATEST, MSM, NO_FOLDER, PATHWARDEN, RULE, TOO_LONG, Session, WindowWatch,
+                      Wine, Xvfb, check, summary, versions)
 
 # Emulated, a run takes seconds rather than milliseconds: generous bounds.
 RUN_LIMIT = 240
@@ -34,11 +34,6 @@ DESKTOP_GONE = b"The setup dialog could not be created, error <1400>"
 # Where an elevated run stages the copy: a fresh folder below the system's
 # temporary folder (%SystemRoot%\Temp).
 STAGED = r"pathwarden-[0-9a-f]{16}"
-
-TOO_LONG = "CSetupDlg::InstallPackage - The path <%s> is too long. Quit installation..."
-NO_FOLDER = ("CSetupDlg::InstallPackage - The path of the program itself is missing or longer than 259 characters. "
-             "Quit installation...")
-
 
 class Guest:
     def __init__(self, args, session):
@@ -261,18 +256,8 @@ def hostile(g):
     # line, and a decoy config.ini and installer in the current directory are
     # neither read nor started.
     s.fresh()
-    root = s.package("[FL]\nversion=9\nfile=inst.exe\n")
-    deep, deep_win = root, wine.windows_path(root)
-    while len(deep_win) < 280:
-        deep, deep_win = os.path.join(deep, "d" * 60), deep_win + "\\" + "d" * 60
-        os.mkdir(deep)
-    for f in ("setup.exe", "inst.exe", "config.ini"):
-        shutil.copy(os.path.join(root, f), os.path.join(deep, f))
-    decoy = os.path.join(s.work, "decoy")
-    os.makedirs(decoy, exist_ok=True)
-    with open(os.path.join(decoy, "config.ini"), "w") as f:
-        f.write("[FL]\r\nversion=9\r\nfile=evil.exe\r\n")
-    shutil.copy(g.args.installer, os.path.join(decoy, "evil.exe"))
+    deep, deep_win = s.deep_package("[FL]\nversion=9\nfile=inst.exe\n")
+    decoy = s.decoy_folder()
     here = os.getcwd()
     try:
         os.chdir(decoy)
