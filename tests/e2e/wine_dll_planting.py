@@ -22,7 +22,7 @@ def main():
     args = ap.parse_args()
 
     with Xvfb() as x:
-        s = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display)
+        s = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display, holder=args.holder)
         native_first = {"WINEDLLOVERRIDES": "mscoree,mshtml=;uxtheme=n,b"}
 
         def planted_run(name, program, installs):

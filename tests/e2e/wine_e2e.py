@@ -19,12 +19,14 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--setup", required=True)
     ap.add_argument("--installer", required=True)
+    ap.add_argument("--holder", required=True, help="the program that holds Wine's desktop open")
     ap.add_argument("--wine", required=True)
     ap.add_argument("--unelevated", required=True, help="the launcher that runs a program unelevated")
     args = ap.parse_args()
 
     with Xvfb() as x:
-        session = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display, args.unelevated)
+        session = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display, args.unelevated,
+                          holder=args.holder)
         wine, temp, temp_win, log, work, record = (session.wine, session.temp, session.temp_win, session.log,
                                                    session.work, session.record)
         package, fresh, run_setup, started = session.package, session.fresh, session.run_setup, session.started
@@ -138,8 +140,7 @@ def main():
 
         # 6. No desktop to create the dialog on (a session begun without a
         # display): the log says so and the program still ends normally.
-        wine.run("wineserver", "-k", check_rc=False)
-        wine.run("wineserver", "-w", check_rc=False)
+        session.stop_programs(hold=False)
         no_display = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
         subprocess.run([args.wine, "cmd", "/c", "exit"], env=no_display, capture_output=True)
         fresh()

@@ -43,8 +43,9 @@ def run_bounded(s, pkg, name, timeout=60):
         p.communicate(timeout=timeout)
         check(name + ": exit code 0", p.returncode == 0, p.returncode)
     except subprocess.TimeoutExpired:
+        s.record_state("%s: no end within %d s" % (name, timeout))
         # The crash handler holds our pipes: end every process of the prefix.
-        s.wine.run("wineserver", "-k", check_rc=False)
+        s.stop_programs()
         p.kill()
         p.communicate(timeout=30)
         check(name + ": exit code 0", False, "still running after %d s: killed" % timeout)
@@ -141,12 +142,14 @@ def main():
     ap.add_argument("--setup", required=True)
     ap.add_argument("--installer", required=True)
     ap.add_argument("--helper", required=True)
+    ap.add_argument("--holder", required=True, help="the program that holds Wine's desktop open")
     ap.add_argument("--wine", required=True)
     ap.add_argument("--unelevated", required=True, help="the launcher that runs a program unelevated")
     args = ap.parse_args()
 
     with Xvfb() as x:
-        s = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display, args.unelevated)
+        s = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display, args.unelevated,
+                    holder=args.holder)
         wine = s.wine
 
         def lines_after_run(name, config, installer="inst.exe"):
@@ -389,8 +392,8 @@ def main():
             pkg = s.package(install)
             procs = [s.start_setup(pkg, extra_env={"PATHWARDEN_LINGER": "30000"}, unelevated=unelevated)
                      for _ in range(count)]
-            codes = [p.wait(timeout=120) for p in procs]
             count_name = "%d runs at once%s" % (count, mode)
+            codes = [s.wait_run(p, "%s, run %d" % (count_name, n + 1), 120) for n, p in enumerate(procs)]
             check("%s: all exit 0" % count_name, codes == [0] * count, codes)
             got = log_lines(s.log) or []
             counts = {}
@@ -421,22 +424,20 @@ def main():
 
         # A double-byte code page: an executable renamed to a name whose
         # second byte is a backslash in code page 932, in such a folder too.
-        ja = dict(wine.env, LC_ALL="ja_JP.UTF-8", LANG="ja_JP.UTF-8")
         probe = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout
         if "ja_JP.utf8" not in probe:
             check("code page 932: the ja_JP.UTF-8 locale exists", False, "run: localedef -i ja_JP -f UTF-8 ja_JP.UTF-8")
         else:
-            wine.run("wineserver", "-k", check_rc=False)
-            wine.run("wineserver", "-w", check_rc=False)
-            subprocess.run([args.wine, "cmd", "/c", "exit"], env=ja, capture_output=True)
+            # Wine takes the code page when its session begins.
+            s.hold_desktop({"LC_ALL": "ja_JP.UTF-8", "LANG": "ja_JP.UTF-8"})
             for unelevated, mode in MODES:
                 s.fresh()
                 pkg = s.package(install, folder="\u8868 ")
                 os.rename(os.path.join(pkg, "setup.exe"), os.path.join(pkg, "\u8868.exe"))
                 p = s.start_setup(pkg, exe="\u8868.exe", extra_env={"LC_ALL": "ja_JP.UTF-8", "LANG": "ja_JP.UTF-8"},
                                   unelevated=unelevated)
-                p.wait(timeout=120)
-                check("code page 932%s: exit code 0" % mode, p.returncode == 0, p.returncode)
+                code = s.wait_run(p, "code page 932" + mode, 120)
+                check("code page 932%s: exit code 0" % mode, code == 0, code)
                 raw = open(s.log, "rb").read() if os.path.exists(s.log) else b""
                 text = raw.decode("cp932", errors="replace")
                 src = wine.windows_path(os.path.join(pkg, "inst.exe"))
@@ -447,7 +448,7 @@ def main():
                       m and m.group(1) == src and re.fullmatch(s.staging(unelevated) + r"inst\.exe", m.group(2)),
                       m.groups() if m else text[-600:])
                 check("code page 932%s: started" % mode, len(s.started(True)) == 1)
-            wine.run("wineserver", "-k", check_rc=False)
+            s.hold_desktop({})
 
         hostile_cases(s)
         s.close()

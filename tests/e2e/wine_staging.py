@@ -51,11 +51,13 @@ def main():
     ap.add_argument("--installer", required=True)
     ap.add_argument("--helper", required=True)
     ap.add_argument("--unelevated", required=True)
+    ap.add_argument("--holder", required=True, help="the program that holds Wine's desktop open")
     ap.add_argument("--wine", required=True)
     args = ap.parse_args()
 
     with Xvfb() as x:
-        s = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display, args.unelevated)
+        s = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display, args.unelevated,
+                    holder=args.holder)
         # Whatever fails, leave no program running and nothing behind.
         try:
             s.wine.reg_clear()

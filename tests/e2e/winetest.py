@@ -44,8 +44,15 @@ class Hang(Exception):
     pass
 
 
+# The session whose state a hang of the whole suite records.
+_active = []
+
+
 def _on_alarm(signum, frame):
-    raise Hang("the suite did not end within %s s" % os.environ.get("PATHWARDEN_HANG_SECONDS"))
+    reason = "the suite did not end within %s s" % os.environ.get("PATHWARDEN_HANG_SECONDS")
+    if _active:
+        _active[-1].record_state(reason)
+    raise Hang(reason)
 
 
 if os.environ.get("PATHWARDEN_HANG_SECONDS"):
@@ -161,6 +168,59 @@ class Wine:
         self.run("reg", "add", key, "/v", "Version", "/d", value, "/f", "/reg:%d" % view)
 
 
+DIALOG_GONE = "CSetupDlg::OnInitDialog - The setup dialog could not be created, error <1400>. Quit installation..."
+
+
+def known_wine_cause(new_lines):
+    """The Wine cause a run's own log lines show, or None. Only causes that
+    cannot happen on Windows belong here: a run that meets one may be
+    repeated once, and says so; any other failure fails."""
+    if DIALOG_GONE in new_lines:
+        return "Wine's desktop was closing as the run began (error 1400)"
+    return None
+
+
+def prefix_processes(prefix):
+    """(pid, command line) of every Unix process of the Wine prefix `prefix`,
+    its server included."""
+    found = []
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            env = open("/proc/%s/environ" % pid, "rb").read().split(b"\0")
+            cmd = open("/proc/%s/cmdline" % pid, "rb").read().replace(b"\0", b" ")
+        except OSError:
+            continue
+        if any(e.startswith(b"WINEPREFIX=") and os.path.realpath(e[11:]) == os.fsencode(prefix) for e in env):
+            found.append((int(pid), cmd.decode("utf-8", "replace").strip()))
+    return found
+
+
+def _read(path):
+    try:
+        return open(path).read().strip()
+    except OSError as e:
+        return "(%s)" % e.strerror
+
+
+def thread_waits(pid):
+    """One line per thread of a Unix process: its state, the kernel function
+    it sleeps in and the system call it is in."""
+    lines = []
+    try:
+        tids = sorted(os.listdir("/proc/%d/task" % pid), key=int)
+    except OSError:
+        return ["  (gone)"]
+    for tid in tids:
+        task = "/proc/%d/task/%s/" % (pid, tid)
+        stat = _read(task + "stat")
+        state = stat[stat.rfind(")") + 2:].split(" ")[0] if ")" in stat else "?"
+        lines.append("  thread %s (%s): state %s, wchan %s, syscall %s" % (
+            tid, _read(task + "comm"), state, _read(task + "wchan"), _read(task + "syscall").split(" ")[0]))
+    return lines
+
+
 def log_lines(path):
     """The log's message texts, banners as 'BANNER'; None if there is no log."""
     if not os.path.exists(path):
@@ -182,14 +242,22 @@ class Session:
     """One Wine session on one display: package folders, the temporary
     directory, the installer's record, and runs of setup.exe."""
 
-    def __init__(self, setup, installer, wine, display, unelevated=None):
+    def __init__(self, setup, installer, wine, display, unelevated=None, holder=None):
         self.setup, self.installer, self.wine, self.display = setup, installer, wine, display
         # The launcher that runs a program with the limited token (tests/e2e/unelevated.c).
         self.unelevated = unelevated
+        # The program that keeps Wine's desktop open between runs
+        # (tests/e2e/desktop_holder.c), and its process while it runs.
+        self.holder, self.holding = holder, None
+        self.holder_env = {}
         # Wine's desktop process picks its display when the session starts:
         # begin a session of our own on this display.
         wine.run("wineserver", "-k", check_rc=False)
         wine.run("wineserver", "-w", check_rc=False)
+        # The prefix's own folder: drive C's parent.
+        self.prefix = os.path.realpath(os.path.join(wine.unix_path("C:\\"), ".."))
+        _active.append(self)
+        self.hold_desktop()
         self.temp_win = wine.run("cmd", "/c", "echo %TEMP%").stdout.strip()
         self.temp = wine.unix_path(self.temp_win)
         self.log = os.path.join(self.temp, "velsetup.log")
@@ -274,26 +342,85 @@ class Session:
     def wait_gone(self, marker, timeout=30):
         """Waits until no process of this Wine prefix runs a program whose
         command line holds `marker`; False on timeout."""
-        prefix = os.path.realpath(os.path.join(self.wine.unix_path("C:\\"), "..")).encode()
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
-            running = False
-            for pid in os.listdir("/proc"):
-                try:
-                    if not pid.isdigit() or marker.encode() not in open("/proc/%s/cmdline" % pid, "rb").read():
-                        continue
-                    env = open("/proc/%s/environ" % pid, "rb").read().split(b"\0")
-                    if any(e.startswith(b"WINEPREFIX=") and os.path.realpath(e[11:]) == prefix for e in env):
-                        running = True
-                        break
-                except OSError:
-                    pass
-            if not running:
+            if not any(marker in cmd for _, cmd in prefix_processes(self.prefix)):
                 return True
             time.sleep(0.1)
         return False
 
-    def run_setup(self, pkg, name, exe="setup.exe", extra_env=None, unelevated=False):
+    def hold_desktop(self, extra_env=None):
+        """Starts the desktop holder (if the session has one) and waits until
+        Wine's desktop is there; with `extra_env`, in that environment (a
+        locale), after ending every program of the prefix."""
+        if extra_env is not None:
+            self.holder_env = extra_env
+            self.stop_programs(hold=False)
+        if not self.holder:
+            return
+        env = dict(self.wine.env, **self.holder_env)
+        self.holding = subprocess.Popen([self.wine.runner, self.holder], env=env, stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, preexec_fn=_die_with_parent)
+        said = [b""]
+        reader = threading.Thread(target=lambda: said.__setitem__(0, self.holding.stdout.readline()), daemon=True)
+        reader.start()
+        reader.join(RUN_LIMIT)
+        if b"holding" not in said[0]:
+            self.record_state("the desktop holder did not start within %d s: %r" % (RUN_LIMIT, said[0]))
+            raise RuntimeError("the desktop holder did not start: %r" % said[0])
+
+    def release_desktop(self):
+        """Ends the desktop holder: its standard input closes."""
+        if not self.holding:
+            return
+        holding, self.holding = self.holding, None
+        try:
+            holding.stdin.close()
+            holding.wait(timeout=30)
+        except (OSError, subprocess.TimeoutExpired):
+            holding.kill()
+            holding.wait()
+
+    def record_state(self, reason, log=None):
+        """Prints, before anything is killed, what every process of the
+        prefix is doing: the Unix processes and their threads' waits, the
+        Windows processes and every thread's stack as Wine's debugger sees
+        them, and the last lines of the log."""
+        out = ["STATE %s" % reason]
+        for pid, cmd in prefix_processes(self.prefix):
+            out.append("process %d: %s" % (pid, cmd))
+            out += thread_waits(pid)
+        for command in ("info process", "bt all"):
+            try:
+                p = subprocess.run([self.wine.runner, "winedbg", "--command", command], env=self.wine.env,
+                                   capture_output=True, text=True, errors="replace", timeout=RUN_LIMIT)
+                out.append("winedbg %s:\n%s%s" % (command, p.stdout, p.stderr[-2000:]))
+            except subprocess.TimeoutExpired:
+                out.append("winedbg %s: no answer within %d s" % (command, RUN_LIMIT))
+        path = log or self.log
+        if os.path.exists(path):
+            tail = open(path, "rb").read()[-3000:].decode("latin-1").replace("\r\n", "\n").rstrip("\n").split("\n")
+            out.append("last lines of %s:\n  %s" % (path, "\n  ".join(tail[-20:])))
+        print("\n".join(out).replace("\n", "\n    "))
+        sys.stdout.flush()
+
+    def wait_run(self, p, name, limit=RUN_LIMIT):
+        """Waits for a started run; one that overstays `limit` seconds is
+        recorded, killed, and reported as a failed check. Its exit code, or
+        None after a hang."""
+        try:
+            return p.wait(timeout=limit)
+        except subprocess.TimeoutExpired:
+            self.record_state("%s: no end within %d s" % (name, limit))
+            p.kill()
+            p.wait()
+            check(name + ": ended", False, "it hangs: no end within %d s; recorded above, killed" % limit)
+            return None
+
+    def run_once(self, pkg, name, exe, extra_env, unelevated):
+        """One watched run: the process (with .said and .error_text), how long
+        it took, the windows seen, and the log lines it added."""
+        before = os.path.getsize(self.log) if os.path.exists(self.log) else 0
         watch = WindowWatch(self.display)
         watch.start()
         began = time.monotonic()
@@ -302,12 +429,7 @@ class Session:
             # them, and a pipe would stay open until it ends.
             with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
                 p = self.start_setup(pkg, exe, extra_env, unelevated, out, err)
-                try:
-                    p.wait(timeout=RUN_LIMIT)
-                except subprocess.TimeoutExpired:
-                    p.kill()
-                    p.wait()
-                    check(name + ": ended", False, "it hangs: no end within %d s; killed" % RUN_LIMIT)
+                if self.wait_run(p, name) is None:
                     raise Hang(name)
                 out.seek(0)
                 err.seek(0)
@@ -316,9 +438,26 @@ class Session:
         finally:
             time.sleep(0.2)
             watch.stop()
+        added = b""
+        if os.path.exists(self.log):
+            with open(self.log, "rb") as f:
+                f.seek(before)
+                added = f.read()
+        return p, elapsed, watch.seen, before, added
+
+    def run_setup(self, pkg, name, exe="setup.exe", extra_env=None, unelevated=False):
+        p, elapsed, seen, before, added = self.run_once(pkg, name, exe, extra_env, unelevated)
+        cause = known_wine_cause(added.decode("latin-1"))
+        if cause:
+            # The failed run's lines go, so that the log reads as one run.
+            print("INFO %s: %s; run again, once" % (name, cause))
+            sys.stdout.flush()
+            with open(self.log, "r+b") as f:
+                f.truncate(before)
+            p, elapsed, seen, before, added = self.run_once(pkg, name + " (again)", exe, extra_env, unelevated)
         check(name + ": exit code 0", p.returncode == 0, p.returncode)
         check(name + ": ended within 30 s", elapsed < 30, "%.1f s" % elapsed)
-        check(name + ": no window became visible", not watch.seen, watch.seen)
+        check(name + ": no window became visible", not seen, seen)
         if unelevated:
             check(name + ": setup ran unelevated", b"TokenElevation=0" in p.said, p.said)
         return p
@@ -339,15 +478,22 @@ class Session:
             time.sleep(0.05)
         return open(self.record).read().splitlines() if os.path.exists(self.record) else []
 
-    def stop_programs(self):
-        """Ends every program of this prefix (installers left running)."""
+    def stop_programs(self, hold=True):
+        """Ends every program of this prefix (installers left running), then
+        holds the desktop again."""
+        self.release_desktop()
         self.wine.run("wineserver", "-k", check_rc=False)
         self.wine.run("wineserver", "-w", check_rc=False)
+        if hold:
+            self.hold_desktop()
 
     def close(self):
         """Removes the session's folders and ends its Wine processes; once."""
         if self.closed:
             return
         self.closed = True
+        if self in _active:
+            _active.remove(self)
+        self.release_desktop()
         shutil.rmtree(self.work, ignore_errors=True)
         self.wine.run("wineserver", "-k", check_rc=False)

@@ -18,7 +18,7 @@ import tempfile
 import time
 
 from winetest import (FERROLINK, INSTALLATION, LATEST, MSM, NO_FOLDER, PATHWARDEN, RULE, TOO_LONG, Session, WindowWatch,
-                      Wine, Xvfb, check, summary, versions)
+                      Wine, Xvfb, check, known_wine_cause, summary, versions)
 
 # Emulated, a run takes seconds rather than milliseconds: generous bounds.
 RUN_LIMIT = 240
@@ -28,8 +28,6 @@ START_LIMIT = 120
 # (the log's first version line takes the client, the second the driver).
 KEY_VIEWS = [(FERROLINK, "AP9.9", 32, "client"), (PATHWARDEN, "AP9.9", 64, "client"),
              (INSTALLATION, "9.9", 64, "driver"), (MSM, "9.9", 32, "driver")]
-
-DESKTOP_GONE = b"The setup dialog could not be created, error <1400>"
 
 # Where an elevated run stages the copy: a fresh folder below the system's
 # temporary folder (%SystemRoot%\Temp).
@@ -59,14 +57,12 @@ class Guest:
 
     def run(self, pkg, name, exe="setup.exe", extra_env=None, unelevated=False):
         """One run of setup.exe, watched for visible windows; the log's bytes
-        and the run's local start and end times. Under emulation Wine's
-        desktop process is now and then closing down just as a run begins,
-        and the dialog cannot be created (error 1400, invalid window handle;
-        about one run in 25 in the guests): that run is repeated once, and
-        says so. setup.exe's own handling of it is right (logged, exit 0)."""
+        and the run's local start and end times. A run that meets a known
+        Wine cause is repeated once, and says so."""
         raw, window = self.run_once(pkg, name, exe, extra_env, unelevated)
-        if DESKTOP_GONE in raw:
-            print("INFO %s: Wine's desktop was going away (%s); run again" % (name, DESKTOP_GONE.decode()))
+        cause = known_wine_cause(raw.decode("latin-1"))
+        if cause:
+            print("INFO %s: %s; run again, once" % (name, cause))
             os.remove(self.s.log)
             raw, window = self.run_once(pkg, name + " (again)", exe, extra_env, unelevated)
         return raw, window
@@ -82,6 +78,7 @@ class Guest:
         try:
             said = p.communicate(timeout=RUN_LIMIT)[0] or b""
         except subprocess.TimeoutExpired:
+            self.s.record_state("%s: no end within %d s" % (name, RUN_LIMIT))
             p.kill()
             p.communicate()
         finally:
@@ -204,9 +201,8 @@ def code_page_932(g):
     character's second byte is a backslash."""
     s, wine = g.s, g.wine
     ja = {"LC_ALL": "ja_JP.UTF-8", "LANG": "ja_JP.UTF-8"}
-    wine.run("wineserver", "-k", check_rc=False)
-    wine.run("wineserver", "-w", check_rc=False)
-    wine.run("cmd", "/c", "exit", check_rc=False, extra_env=ja)
+    # Wine takes the code page when its session begins.
+    s.hold_desktop(ja)
     g.registry([])
     s.fresh()
     pkg = s.package("[FL]\nversion=9\nfile=inst.exe\n", folder="\u8868 ")
@@ -216,7 +212,7 @@ def code_page_932(g):
     exact_log("code page 932", raw, HEAD_LINES + versions(0, 9, 0, 0) + staged_lines(src, s.system_temp_win, "cp932") +
               FINISH_LINES, window, encoding="cp932")
     check("code page 932: started", len(g.started()) == 1)
-    wine.run("wineserver", "-k", check_rc=False)
+    s.hold_desktop({})
 
 
 def unelevated_run(g):
@@ -294,6 +290,7 @@ def main():
     ap.add_argument("--setup", required=True)
     ap.add_argument("--setup-sha256", required=True)
     ap.add_argument("--installer", required=True)
+    ap.add_argument("--holder", required=True, help="the program that holds Wine's desktop open")
     ap.add_argument("--wine", required=True)
     ap.add_argument("--canary", required=True)
     ap.add_argument("--control", required=True)
@@ -306,7 +303,8 @@ def main():
     check("setup.exe is the shipped file, byte for byte",
           hashlib.sha256(open(args.setup, "rb").read()).hexdigest() == args.setup_sha256)
     with Xvfb() as x:
-        session = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display, args.unelevated)
+        session = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display, args.unelevated,
+                          holder=args.holder)
         print("TIME session start: %.1f s" % (time.monotonic() - began))
         g = Guest(args, session)
         # A 32-bit program's environment: under WOW64 it names the machine's
