@@ -3,10 +3,13 @@
 of the test suites (it takes many minutes), run by hand.
   wine_soak.py --case at-once --count 300 ...   two unelevated runs at once
   wine_soak.py --case back-to-back --count 200  one run after another
+  --gap 0.8,1.6: a pause drawn from that range (seconds) before each run, to
+  meet Wine's desktop as it closes (a second after the last program ends)
 Every run that overstays is recorded (processes, waits, log) before it is
 killed. Prints one line per failed iteration and 'N passed, N failed'."""
 import argparse
 import os
+import random
 import sys
 import time
 
@@ -26,6 +29,7 @@ def main():
     ap.add_argument("--case", choices=("at-once", "back-to-back"), required=True)
     ap.add_argument("--count", type=int, default=100)
     ap.add_argument("--limit", type=int, default=120, help="seconds before a run counts as hung")
+    ap.add_argument("--gap", default="0,0", help="MIN,MAX seconds to pause before each run")
     args = ap.parse_args()
 
     with Xvfb() as x:
@@ -35,8 +39,10 @@ def main():
         pkg = s.package(INSTALL)
         began = time.monotonic()
         dialog_failures = 0
+        gap = [float(g) for g in args.gap.split(",")]
         for i in range(args.count):
             s.fresh()
+            time.sleep(random.uniform(*gap))
             count = 2 if args.case == "at-once" else 1
             procs = [s.start_setup(pkg, extra_env={"PATHWARDEN_LINGER": "30000"}, unelevated=args.case == "at-once")
                      for _ in range(count)]
