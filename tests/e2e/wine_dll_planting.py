@@ -17,7 +17,7 @@ from winetest import *  # noqa: F401,F403 (the shared test vocabulary)
 def main():
     ap = argparse.ArgumentParser()
     for option in ("--setup", "--installer", "--canary", "--control", "--as-on-vista", "--as-on-vista-unprotected",
-                   "--wine"):
+                   "--holder", "--wine"):
         ap.add_argument(option, required=True)
     args = ap.parse_args()
 

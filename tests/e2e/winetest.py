@@ -420,7 +420,8 @@ class Session:
     def run_once(self, pkg, name, exe, extra_env, unelevated):
         """One watched run: the process (with .said and .error_text), how long
         it took, the windows seen, and the log lines it added."""
-        before = os.path.getsize(self.log) if os.path.exists(self.log) else 0
+        # Some cases make the log a folder or a link: only a file is read.
+        before = os.path.getsize(self.log) if os.path.isfile(self.log) else 0
         watch = WindowWatch(self.display)
         watch.start()
         began = time.monotonic()
@@ -439,7 +440,7 @@ class Session:
             time.sleep(0.2)
             watch.stop()
         added = b""
-        if os.path.exists(self.log):
+        if os.path.isfile(self.log):
             with open(self.log, "rb") as f:
                 f.seek(before)
                 added = f.read()
