@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -20,6 +21,16 @@ void AppendUtf16AsUtf8(const uint8_t* data, size_t units, bool big_endian, std::
 // else is returned unchanged (the ANSI code page on POSIX is the file
 // system's bytes). `was_utf16` tells which case applied.
 std::string DecodeTextFile(const std::string& bytes, bool* was_utf16);
+
+// Appends `text` to `out` as well-formed UTF-8: its well-formed sequences as
+// they are, every other byte (overlong forms, surrogates, values past
+// U+10FFFF, cut-off sequences, 0xC0, 0xC1, 0xF5 to 0xFF) as U+FFFD.
+void AppendValidUtf8(std::string_view text, std::string* out);
+
+// `text`, in the system's ANSI code page, as well-formed UTF-8; what does
+// not convert becomes U+FFFD. On POSIX the ANSI code page is UTF-8
+// (code_page_posix.cc); on Windows the system converts (code_page_win.cc).
+std::string AnsiToUtf8(std::string_view text);
 
 }  // namespace platform
 

@@ -75,7 +75,8 @@ TEST(CheckViews, AnExportExplainsWhatTheRegistryItselfGives) {
     check::Report machine;
     check::Report exported;
     check::DecideFromThisMachine(&machine);
-    check::DecideFromExport({ExportOf(c.values)}, "export", true, &exported);
+    std::string error;
+    ASSERT_TRUE(check::DecideFromExport({ExportOf(c.values)}, {"export"}, true, &exported, &error)) << error;
     const check::Decision& m = machine.decision;
     const check::Decision& e = exported.decision;
     ASSERT_TRUE(m.wow64) << c.name;
@@ -100,7 +101,9 @@ TEST(CheckViews, AnExportExplainsWhatTheRegistryItselfGives) {
     std::vector<RegValue> view32;
     for (const RegValue& v : c.values) (v.view64 ? view64 : view32).push_back(v);
     check::Report split;
-    check::DecideFromExport({ExportOf(view64), ExportOf(view32)}, "exports", true, &split);
+    ASSERT_TRUE(
+        check::DecideFromExport({ExportOf(view64), ExportOf(view32)}, {"view64", "view32"}, true, &split, &error))
+        << error;
     EXPECT_EQ(split.decision.client_line, m.client_line) << c.name << " from two exports";
     EXPECT_EQ(split.decision.driver_line, m.driver_line) << c.name << " from two exports";
   }

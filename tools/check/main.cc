@@ -138,12 +138,10 @@ int main(int argc, char** argv) {
 
   if (!registries.empty()) {
     std::vector<std::string> exports(registries.size());
-    std::string names;
     for (size_t i = 0; i < registries.size(); ++i) {
       if (!ReadFile(registries[i], &exports[i])) return Fail("cannot read " + registries[i]);
-      names += (i ? " and " : "") + registries[i];
     }
-    check::DecideFromExport(exports, names, wow64, &report);
+    if (!check::DecideFromExport(exports, registries, wow64, &report, &error)) return Fail(error);
   } else if (has_installed) {
     check::DecideFromTexts(check::SplitList(installed), &report);
   } else if (this_machine) {
