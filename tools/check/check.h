@@ -101,6 +101,9 @@ std::vector<std::string> SplitList(const std::string& text);
 std::string PlainReport(const Report& report);
 std::string JsonReport(const Report& report);
 
+// `text` (in the ANSI code page) as a JSON string, in UTF-8.
+std::string JsonString(const std::string& text);
+
 }  // namespace check
 
 #endif  // PATHWARDEN_TOOLS_CHECK_CHECK_H_

@@ -7,10 +7,12 @@ namespace {
 
 const char kHex[] = "0123456789abcdef";
 
-// A JSON string: the tool's texts are in the ANSI code page, JSON is UTF-8.
-// What does not convert (a binary registry value, say) is marked U+FFFD
-// rather than guessed at; the plain report shows those bytes as they are.
-std::string Str(const std::string& text) {
+}  // namespace
+
+// The tool's texts are in the ANSI code page, JSON is UTF-8. What does not
+// convert (a binary registry value, say) is marked U+FFFD rather than
+// guessed at; the plain report shows those bytes as they are.
+std::string JsonString(const std::string& text) {
   const std::string utf8 = platform::AnsiToUtf8(text);
   std::string out = "\"";
   for (const char ch : utf8) {
@@ -28,6 +30,10 @@ std::string Str(const std::string& text) {
   }
   return out + "\"";
 }
+
+namespace {
+
+std::string Str(const std::string& text) { return JsonString(text); }
 
 std::string Bool(bool b) { return b ? "true" : "false"; }
 std::string Num(int64_t n) { return std::to_string(n); }
