@@ -1,6 +1,7 @@
 // The check tool's whole path on any export: bytes -> decision -> JSON
-// report, which must parse as JSON and be well-formed UTF-8. The checker
-// below is written from the JSON grammar, not from the report writer.
+// report, which must parse as JSON and be well-formed UTF-8; and the same
+// bytes read as a velsetup.log, explained as JSON under the same demand.
+// The checker below is written from the JSON grammar, not from the writers.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -12,6 +13,7 @@
 #include "logic/install.h"
 #include "logic/version.h"
 #include "tools/check/check.h"
+#include "tools/check/log_runs.h"
 
 namespace {
 
@@ -160,5 +162,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string json = check::JsonReport(report);
   if (!WellFormedUtf8(json) || !JsonChecker(json).Valid()) abort();
   check::PlainReport(report);
+
+  std::vector<check::LogRun> runs;
+  check::ReadLogRuns(head, bytes, &runs);
+  check::ReadLogRuns(head, bytes, &runs);  // a second log: the fleet's summary
+  const std::string log_json = check::JsonLogReport(runs);
+  if (!WellFormedUtf8(log_json) || !JsonChecker(log_json).Valid()) abort();
+  check::PlainLogReport(runs);
   return 0;
 }
