@@ -145,6 +145,53 @@ TEST(ExplainLog, EachOutcomeOfRealRunsAndTheirDamage) {
   }
 }
 
+// Logs setup.exe itself wrote under Wine (tests/tools/make_wine_logs.py):
+// CR LF, Windows paths, an elevated run's owner line; and the same damaged.
+TEST(ExplainLog, LogsSetupExeWroteUnderWine) {
+  const char* source = getenv("PATHWARDEN_SOURCE_DIR");
+  ASSERT_NE(source, nullptr) << "PATHWARDEN_SOURCE_DIR names the sources";
+  const auto wine_log = [&](const char* name) {
+    return test::ReadBytes(std::string(source) + "/tests/tools/logs/" + name + ".log");
+  };
+  const std::string started = wine_log("started");
+  const std::string latest = wine_log("up_to_date");
+  ASSERT_FALSE(started.empty());
+  struct WineCase {
+    const char* name;
+    std::string log;
+    std::vector<std::string> lines;  // whole lines of the report
+  };
+  const std::vector<WineCase> cases = {
+      {"installer started",
+       started,
+       {"  client: installed 205, package 210", "  decision: install (client older)",
+        "  copied: C:\\Packages\\Client 2.1.0\\inst.exe -> C:\\windows\\Temp\\pathwarden-0123456789abcdef\\inst.exe",
+        "  outcome: installer started"}},
+      {"nothing to install", latest, {"  decision: nothing to install", "  outcome: nothing to install"}},
+      {"copy failed",
+       wine_log("copy_failed"),
+       {"  outcome: copy failed: CopyFile failed, error <2> (the file was not found)",
+        "  next: the installer is not where config.ini says: check C:\\Packages\\Client 2.1.0\\missing.exe"}},
+      {"installer name refused", wine_log("name_refused"), {"  outcome: stopped by a check: installer name refused"}},
+      {"crashed after the copy", CutAfter(started, "CopyFile from "), {"  outcome: no last line"}},
+      {"two runs at once",
+       Interleave(started, latest),
+       {"  outcome: mixed with another run", "Summary: 2 runs in 1 log", "  mixed with another run: 2 runs in 1 log"}},
+      {"a torn line, the run whole",
+       CutAfter(latest, "already the latest") + "2026/12/08 21:1\r\n" +
+           latest.substr(CutAfter(latest, "already the latest").size()),
+       {"  outcome: nothing to install", "  torn lines: 1 (not read as steps)"}},
+  };
+  Scratch scratch;
+  for (const WineCase& c : cases) {
+    test::WriteBytes(scratch.path() + "velsetup.log", c.log);
+    const CheckResult r = RunCheck({"--log", scratch.path() + "velsetup.log"}, scratch.path());
+    EXPECT_EQ(r.status, 0) << c.name << "\n" << r.err;
+    for (const std::string& line : c.lines)
+      EXPECT_TRUE(check_test::HasLine(r.out, line)) << c.name << ": " << line << "\n" << r.out;
+  }
+}
+
 // A folder of logs as collected from a fleet: each run, and the summary of
 // runs by outcome and failures by cause with the machines behind each.
 TEST(ExplainLog, SummarisesAFleetFromAFolder) {
