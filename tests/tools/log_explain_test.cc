@@ -32,11 +32,15 @@ struct Machine {
   std::vector<test::RegValue> registry;
   bool installer;
   std::vector<std::string> env;
+  bool in_temp = false;  // the package unpacked into the temporary folder itself
+  size_t deep = 0;       // the package folder's path length, when long
 };
 
 // The log one real run of setup wrote for `m`.
 std::string RealLog(const Machine& m) {
   setup_test::SetupRun run;
+  if (m.in_temp) run.UsePackageFolder(run.temp_);
+  if (m.deep > 0) run.UsePackageFolder(setup_test::DeepFolder(test::NewTempDir(), m.deep));
   if (m.installer) run.AddInstaller("inst.sh");
   run.Config(m.config);
   check_test::ExportState registry(m.registry);
@@ -93,6 +97,11 @@ TEST(ExplainLog, EachOutcomeOfRealRunsAndTheirDamage) {
                                   true,
                                   {"VELSETUP_ELEVATED=1", "VELSETUP_SYSTEM_TEMP=/nonexistent/pathwarden-test"}};
 
+  Machine in_temp = older;
+  in_temp.in_temp = true;
+  Machine deep = older;
+  deep.deep = 300;
+
   const std::string started = RealLog(older);
   const std::string latest = RealLog(up_to_date);
   struct LogCase {
@@ -108,9 +117,13 @@ TEST(ExplainLog, EachOutcomeOfRealRunsAndTheirDamage) {
       {"open failed",
        RealLog(no_association),
        {"open failed: ShellExecute failed, result <31> (no program is associated with the file type)"}},
-      {"installer name refused", RealLog(bad_name), {"stopped by a check: installer name refused"}},
+      {"installer name refused",
+       RealLog(bad_name),
+       {"stopped by a check: installer name refused: leaves the package folder (\"..\")"}},
       {"path too long", RealLog(long_path), {"stopped by a check: path too long"}},
       {"no system temporary folder", RealLog(no_system_temp), {"stopped by a check: no system temporary folder"}},
+      {"installer already in the temporary folder", RealLog(in_temp), {"installer started"}},
+      {"own path too long", RealLog(deep), {"stopped by a check: own path missing or too long"}},
       {"two runs one after the other", started + latest, {"installer started", "nothing to install"}},
       {"crashed after the copy", CutAfter(started, "CopyFile from "), {"no last line"}},
       {"crashed before the decision", CutAfter(latest, "InstallPackage START"), {"no last line"}},
@@ -172,7 +185,9 @@ TEST(ExplainLog, LogsSetupExeWroteUnderWine) {
        wine_log("copy_failed"),
        {"  outcome: copy failed: CopyFile failed, error <2> (the file was not found)",
         "  next: the installer is not where config.ini says: check C:\\Packages\\Client 2.1.0\\missing.exe"}},
-      {"installer name refused", wine_log("name_refused"), {"  outcome: stopped by a check: installer name refused"}},
+      {"installer name refused",
+       wine_log("name_refused"),
+       {"  outcome: stopped by a check: installer name refused: leaves the package folder (\"..\")"}},
       {"crashed after the copy", CutAfter(started, "CopyFile from "), {"  outcome: no last line"}},
       {"two runs at once",
        Interleave(started, latest),

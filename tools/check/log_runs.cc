@@ -108,6 +108,11 @@ void Classify(const std::string& m, LogRun* run, int* once_counts) {
     return;
   } else if (StartsWith(m.substr(strlen(kStop)), "The installer is already in the temporary directory")) {
     run->in_place = true;
+    const size_t open = m.find('<');
+    const size_t close = m.rfind(">. Opening it there.");
+    if (open != std::string::npos && close != std::string::npos && close > open) {
+      run->target = m.substr(open + 1, close - open - 1);
+    }
   } else if (StartsWith(m.substr(strlen(kStop)), "CopyFile failed")) {
     ++once_counts[4];
     run->outcome = Outcome::kCopyFailed;
@@ -131,6 +136,11 @@ void Classify(const std::string& m, LogRun* run, int* once_counts) {
       run->cause = s.cause;
       run->next = s.next;
       run->code = NumberAfter(m, ", error ");
+    }
+    // A refused name: the reason follows the name's closing bracket.
+    const size_t reason = m.rfind("> ", m.size() - strlen(kQuit));
+    if (StartsWith(m.substr(strlen(kStop)), kStops[0].prefix) && reason != std::string::npos) {
+      run->cause += ": " + m.substr(reason + 2, m.size() - strlen(kQuit) - reason - 2);
     }
   }
 }
