@@ -3,6 +3,10 @@
 
 namespace platform {
 
+void AppendUtf16AsAnsi(const uint8_t* data, size_t units, bool big_endian, std::string* out) {
+  AppendUtf16AsUtf8(data, units, big_endian, out);
+}
+
 std::string AnsiToUtf8(std::string_view text) {
   std::string out;
   AppendValidUtf8(text, &out);

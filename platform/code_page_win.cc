@@ -23,6 +23,23 @@ void AppendWide(const std::vector<wchar_t>& wide, std::string* out) {
 
 }  // namespace
 
+// As RegQueryValueExA gives a stored string: the system's conversion, with
+// its default character for what the code page lacks.
+void AppendUtf16AsAnsi(const uint8_t* data, size_t units, bool big_endian, std::string* out) {
+  if (units == 0 || units >= 0x7FFFFFFF) return;
+  std::vector<wchar_t> wide(units);
+  for (size_t i = 0; i < units; ++i) {
+    const uint8_t* p = data + 2 * i;
+    wide[i] = static_cast<wchar_t>(big_endian ? (p[0] << 8 | p[1]) : (p[1] << 8 | p[0]));
+  }
+  const int n = static_cast<int>(units);
+  const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return;
+  const size_t at = out->size();
+  out->resize(at + static_cast<size_t>(bytes));
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), n, &(*out)[at], bytes, nullptr, nullptr);
+}
+
 std::string AnsiToUtf8(std::string_view text) {
   std::string out;
   std::vector<wchar_t> wide;

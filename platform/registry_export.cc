@@ -142,7 +142,7 @@ bool ParseValueLine(const std::string& line, bool unicode_file, RegistryValue* v
   if (unicode_file && (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz)) {
     // Stored as UTF-16LE; the A call hands out the 8-bit text.
     value->data.clear();
-    AppendUtf16AsUtf8(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() / 2, false, &value->data);
+    AppendUtf16AsAnsi(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() / 2, false, &value->data);
   } else {
     value->data.swap(bytes);
   }

@@ -94,7 +94,7 @@ std::string DecodeTextFile(const std::string& bytes, bool* was_utf16) {
   if (n >= 2 && ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF))) {
     *was_utf16 = true;
     std::string out;
-    AppendUtf16AsUtf8(p + 2, (n - 2) / 2, p[0] == 0xFE, &out);
+    AppendUtf16AsAnsi(p + 2, (n - 2) / 2, p[0] == 0xFE, &out);
     return out;
   }
   if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) return bytes.substr(3);

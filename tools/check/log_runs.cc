@@ -36,10 +36,12 @@ int64_t NumberAfter(const std::string& s, const char* marker) {
 }
 
 // The copy's source and target: the first " to " after which both sides end
-// in the same file name (names may hold " to " themselves).
+// in the same file name (names may hold " to " themselves; a few at most are
+// tried, so that a garbled line costs no more than its length a few times).
 void SplitCopy(const std::string& paths, LogRun* run) {
   size_t best = paths.find(" to ");
-  for (size_t at = best; at != std::string::npos; at = paths.find(" to ", at + 1)) {
+  int tries = 0;
+  for (size_t at = best; at != std::string::npos && tries < 8; at = paths.find(" to ", at + 1), ++tries) {
     const std::string a = paths.substr(0, at);
     const std::string b = paths.substr(at + 4);
     const size_t sa = a.find_last_of("\\/");
