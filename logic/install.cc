@@ -7,6 +7,7 @@
 #include "logic/staging.h"
 #include "logic/text.h"
 #include "logic/version.h"
+#include "platform/ascii.h"
 #include "platform/platform.h"
 
 namespace {
@@ -65,16 +66,6 @@ std::string StagingDirectory(const std::string& temp_dir, bool elevated, const s
 
 namespace {
 
-bool EqualsNoCaseAscii(const std::string& text, const char* word) {
-  size_t i = 0;
-  for (; i < text.size() && word[i]; ++i) {
-    char c = text[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    if (c != word[i]) return false;
-  }
-  return i == text.size() && !word[i];
-}
-
 // True when the system takes the path component `component` for a device:
 // the device names in any case, with any extension, and with spaces before
 // the extension ("nul .txt"). The digits of COM and LPT include the Latin-1
@@ -83,13 +74,12 @@ bool IsDeviceName(std::string component) {
   component = component.substr(0, component.find('.'));
   while (!component.empty() && component.back() == ' ') component.pop_back();
   for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
-    if (EqualsNoCaseAscii(component, device)) return true;
+    if (platform::EqualsNoCase(component, device)) return true;
   }
   if (component.size() != 4) return false;
   const uint8_t digit = static_cast<uint8_t>(component[3]);
   const bool numbered = (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
-  return numbered &&
-         (EqualsNoCaseAscii(component.substr(0, 3), "COM") || EqualsNoCaseAscii(component.substr(0, 3), "LPT"));
+  return numbered && (platform::StartsWithNoCase(component, "COM") || platform::StartsWithNoCase(component, "LPT"));
 }
 
 // Why one component of an installer name cannot be used, or null.

@@ -3,6 +3,7 @@
 #include <stdarg.h>
 #include <stdint.h>
 
+#include "platform/ascii.h"
 #include "platform/platform.h"
 
 std::string StringPrintf(const char* format, ...) {
@@ -49,7 +50,7 @@ uint32_t NextUnit(const std::string& s, size_t* i) {
     return platform::UpperDoubleByte(unit);
   }
   ++*i;
-  return (c >= 'A' && c <= 'Z') ? c + 32u : c;
+  return static_cast<uint8_t>(platform::AsciiLower(static_cast<char>(c)));
 }
 
 }  // namespace

@@ -2,14 +2,13 @@
 
 #include <string.h>
 
+#include "platform/ascii.h"
 #include "platform/text_encoding.h"
 
 namespace platform {
 namespace {
 
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 // [begin, end) trimmed of white space on both sides.
 void Trim(const char** begin, const char** end) {
@@ -18,12 +17,7 @@ void Trim(const char** begin, const char** end) {
 }
 
 bool NameEquals(const char* begin, const char* end, const char* name) {
-  size_t n = strlen(name);
-  if (static_cast<size_t>(end - begin) != n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    if (FoldCase(begin[i]) != FoldCase(name[i])) return false;
-  }
-  return true;
+  return EqualsNoCase(std::string_view(begin, end - begin), name);
 }
 
 }  // namespace

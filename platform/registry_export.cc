@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "platform/ascii.h"
 #include "platform/text_encoding.h"
 
 namespace platform {
@@ -15,24 +16,9 @@ constexpr uint32_t kRegMultiSz = 7;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t'; }
 
-char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-bool EqualsNoCase(const char* a, size_t a_len, const char* b, size_t b_len) {
-  if (a_len != b_len) return false;
-  for (size_t i = 0; i < a_len; ++i) {
-    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-  }
-  return true;
-}
-
-bool StartsWithNoCase(const std::string& s, const char* prefix) {
-  size_t n = strlen(prefix);
-  return s.size() >= n && EqualsNoCase(s.data(), n, prefix, n);
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
-  c = FoldCase(c);
+  c = AsciiLower(c);
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }
@@ -156,115 +142,147 @@ bool ParseValueLine(const std::string& line, bool unicode_file, RegistryValue* v
   if (unicode_file && (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz)) {
     // Stored as UTF-16LE; the A call hands out the 8-bit text.
     value->data.clear();
-    AppendUtf16AsUtf8(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() / 2, false, &value->data);
+    AppendUtf16AsAnsi(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() / 2, false, &value->data);
   } else {
     value->data.swap(bytes);
   }
   return true;
 }
 
-void StoreValue(const RegistryValue& value, std::vector<RegistryValue>* values) {
-  for (auto& existing : *values) {
-    if (EqualsNoCase(existing.name.data(), existing.name.size(), value.name.data(), value.name.size())) {
-      existing = value;
-      return;
+// The next logical line from `*p`, trimmed. A value line that ends in a
+// backslash goes on in the next line (hex data); comments and headers never
+// do, as regedit reads them.
+void NextLine(const char** p, const char* end, std::string* line) {
+  line->clear();
+  for (;;) {
+    const char* begin = *p;
+    while (*p < end && **p != '\n' && **p != '\r') ++*p;
+    const char* line_end = *p;
+    if (*p < end && **p == '\r') ++*p;
+    if (*p < end && **p == '\n') ++*p;
+    while (begin < line_end && IsSpace(*begin)) ++begin;
+    while (line_end > begin && IsSpace(line_end[-1])) --line_end;
+    const char first = line->empty() ? (begin < line_end ? *begin : '\0') : (*line)[0];
+    const bool value_line = first == '"' || first == '@';
+    if (value_line && line_end > begin && line_end[-1] == '\\' && *p < end) {
+      line->append(begin, line_end - 1);
+      continue;
     }
-  }
-  values->push_back(value);
-}
-
-void EraseValue(const std::string& name, std::vector<RegistryValue>* values) {
-  for (auto it = values->begin(); it != values->end(); ++it) {
-    if (EqualsNoCase(it->name.data(), it->name.size(), name.data(), name.size())) {
-      values->erase(it);
-      return;
-    }
+    line->append(begin, line_end);
+    return;
   }
 }
 
 }  // namespace
 
-bool FindRegistryKey(const std::string& bytes, const std::string& key_path, std::vector<RegistryValue>* values) {
-  values->clear();
+bool RegistryExport::Read(const std::string& bytes) {
+  keys_.clear();
+  removals_.clear();
+  sections_ = 0;
   bool was_utf16 = false;
   const std::string text = DecodeTextFile(bytes, &was_utf16);
   const char* p = text.data();
   const char* const end = p + text.size();
-
-  bool found = false;
-  bool in_key = false;
   bool header_seen = false;
   bool unicode_file = true;
+  Key* current = nullptr;
   std::string line;
-  std::string path;
   while (p < end) {
-    // One logical line: a trailing backslash continues it on the next line.
-    line.clear();
-    for (;;) {
-      const char* begin = p;
-      while (p < end && *p != '\n' && *p != '\r') ++p;
-      const char* line_end = p;
-      if (p < end && *p == '\r') ++p;
-      if (p < end && *p == '\n') ++p;
-      while (begin < line_end && IsSpace(*begin)) ++begin;
-      while (line_end > begin && IsSpace(line_end[-1])) --line_end;
-      if (line_end > begin && line_end[-1] == '\\' && p < end) {
-        line.append(begin, line_end - 1);
-        continue;
-      }
-      line.append(begin, line_end);
-      break;
-    }
+    NextLine(&p, end, &line);
     if (line.empty() || line[0] == ';') continue;
-
-    if (!header_seen) {
-      if (line == "Windows Registry Editor Version 5.00") {
-        unicode_file = true;
-      } else if (line == "REGEDIT4") {
-        unicode_file = false;
-      } else {
-        return false;
-      }
+    if (header_seen) {
+      ReadLine(line, unicode_file, &current);
+    } else if (line == "Windows Registry Editor Version 5.00" || line == "REGEDIT4") {
+      unicode_file = line != "REGEDIT4";
       header_seen = true;
-      continue;
-    }
-
-    if (line[0] == '[') {
-      size_t close = line.rfind(']');
-      in_key = false;
-      if (close == std::string::npos) continue;
-      bool removal = line.size() > 1 && line[1] == '-';
-      std::string full = line.substr(removal ? 2 : 1, close - (removal ? 2 : 1));
-      if (!LocalMachinePath(full, &path)) continue;
-      bool same = EqualsNoCase(path.data(), path.size(), key_path.data(), key_path.size());
-      bool below = path.size() > key_path.size() && path[key_path.size()] == '\\' &&
-                   EqualsNoCase(path.data(), key_path.size(), key_path.data(), key_path.size());
-      bool above = key_path.size() > path.size() && key_path[path.size()] == '\\' &&
-                   EqualsNoCase(path.data(), path.size(), key_path.data(), path.size());
-      if (removal) {
-        // Deleting the key or a parent removes it with all its values.
-        if (same || above) {
-          found = false;
-          values->clear();
-        }
-        continue;
-      }
-      if (same || below) found = true;
-      in_key = same;
-      continue;
-    }
-
-    if (!in_key) continue;
-    RegistryValue value;
-    bool deleted = false;
-    if (!ParseValueLine(line, unicode_file, &value, &deleted)) continue;
-    if (deleted) {
-      EraseValue(value.name, values);
     } else {
-      StoreValue(value, values);
+      return false;
     }
   }
+  return header_seen;
+}
+
+// One line after the header: a section, a removal, or a value of `*current`.
+void RegistryExport::ReadLine(const std::string& line, bool unicode_file, Key** current) {
+  if (line[0] == '[') {
+    *current = nullptr;
+    const size_t close = line.rfind(']');
+    if (close == std::string::npos) return;
+    const bool removal = line.size() > 1 && line[1] == '-';
+    const size_t start = removal ? 2 : 1;
+    std::string path;
+    if (close < start || !LocalMachinePath(line.substr(start, close - start), &path)) return;
+    const uint64_t section = ++sections_;
+    if (removal) {
+      removals_[AsciiLowerCopy(path)] = section;
+    } else {
+      *current = &keys_[AsciiLowerCopy(path)];
+      (*current)->defined = section;
+    }
+    return;
+  }
+  if (!*current) return;
+  Key& key = **current;
+  RegistryValue value;
+  bool deleted = false;
+  if (!ParseValueLine(line, unicode_file, &value, &deleted)) return;
+  const std::string name = AsciiLowerCopy(value.name);
+  auto found = key.by_name.find(name);
+  if (deleted) {
+    if (found != key.by_name.end()) {
+      key.slots[found->second].live = false;
+      key.by_name.erase(found);
+    }
+    return;
+  }
+  if (found == key.by_name.end()) {
+    found = key.by_name.emplace(name, key.slots.size()).first;
+    key.slots.emplace_back();
+  }
+  Slot& slot = key.slots[found->second];
+  slot.value = std::move(value);
+  slot.section = key.defined;
+  slot.live = true;
+}
+
+// The last removal of the key or of one of its parents; 0 for none.
+uint64_t RegistryExport::RemovedAt(const std::string& folded_path) const {
+  uint64_t last = 0;
+  for (size_t i = 0; i <= folded_path.size(); ++i) {
+    if (i < folded_path.size() && folded_path[i] != '\\') continue;
+    auto it = removals_.find(folded_path.substr(0, i));
+    if (it != removals_.end() && it->second > last) last = it->second;
+  }
+  return last;
+}
+
+bool RegistryExport::FindKey(const std::string& key_path, std::vector<RegistryValue>* values) const {
+  values->clear();
+  const std::string folded = AsciiLowerCopy(key_path);
+  const uint64_t removed = RemovedAt(folded);
+  auto own = keys_.find(folded);
+  bool found = own != keys_.end() && own->second.defined > removed;
+  if (own != keys_.end()) {
+    for (const Slot& slot : own->second.slots) {
+      if (slot.live && slot.section > removed) values->push_back(slot.value);
+    }
+  }
+  // A subkey defined since implies the key.
+  for (auto it = keys_.begin(); it != keys_.end() && !found; ++it) {
+    const std::string& path = it->first;
+    found = it->second.defined > removed && path.size() > folded.size() && path[folded.size()] == '\\' &&
+            path.compare(0, folded.size(), folded) == 0;
+  }
   return found;
+}
+
+bool FindRegistryKey(const std::string& bytes, const std::string& key_path, std::vector<RegistryValue>* values) {
+  RegistryExport parsed;
+  if (!parsed.Read(bytes)) {
+    values->clear();
+    return false;
+  }
+  return parsed.FindKey(key_path, values);
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -19,11 +20,43 @@ struct RegistryValue {
   std::string data;
 };
 
-// Looks for HKEY_LOCAL_MACHINE\`key_path` in the export `bytes` (raw file
-// bytes). Returns true if the key exists: a section names it or one of its
-// subkeys. `*values` then holds its values, a later definition of a name
-// replacing an earlier one. Names compare without regard to ASCII case.
-// A file without a known header holds no keys.
+// The keys below HKEY_LOCAL_MACHINE of one export, read once: each lookup
+// after that costs the keys it has to look at, not the file.
+class RegistryExport {
+ public:
+  // Reads the raw file bytes. False when they are not an export (no known
+  // header; a UTF-16 file needs its byte-order mark, as regedit wants it):
+  // then it holds no keys.
+  bool Read(const std::string& bytes);
+
+  // True if HKEY_LOCAL_MACHINE\`key_path` exists: a section names it or one
+  // of its subkeys, after any removal of it or of a parent. `*values` then
+  // holds its values, a later definition of a name replacing an earlier one.
+  // Names compare without regard to ASCII case.
+  bool FindKey(const std::string& key_path, std::vector<RegistryValue>* values) const;
+
+ private:
+  struct Slot {
+    RegistryValue value;
+    uint64_t section = 0;  // the section that last set it
+    bool live = false;
+  };
+  struct Key {
+    uint64_t defined = 0;  // the last section naming it; 0 for none
+    std::vector<Slot> slots;
+    std::unordered_map<std::string, size_t> by_name;  // folded name -> slot
+  };
+  void ReadLine(const std::string& line, bool unicode_file, Key** current);
+  uint64_t RemovedAt(const std::string& folded_path) const;
+
+  // Folded paths. Sections and removals are numbered in file order, so that
+  // a removal hides what came before it and nothing after.
+  std::unordered_map<std::string, Key> keys_;
+  std::unordered_map<std::string, uint64_t> removals_;
+  uint64_t sections_ = 0;
+};
+
+// One lookup in the export `bytes`: RegistryExport's Read, then FindKey.
 bool FindRegistryKey(const std::string& bytes, const std::string& key_path, std::vector<RegistryValue>* values);
 
 }  // namespace platform

@@ -2,11 +2,11 @@
 // VELSETUP_REGISTRY, with the views of 64-bit Windows unless VELSETUP_WOW64=0.
 #include <stdlib.h>
 #include <string.h>
-#include <strings.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/platform.h"
 #include "platform/posix_internal.h"
 #include "platform/registry_export.h"
@@ -19,8 +19,6 @@ using internal::kErrorMoreData;
 using internal::ReadWholeFile;
 
 namespace {
-
-bool NoCaseEquals(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
 
 bool SimulatesWow64() {
   const char* v = getenv("VELSETUP_WOW64");
@@ -70,7 +68,7 @@ static char g_kernel32_marker;
 static char g_wow64_entry_marker;
 
 void* GetLoadedModule(const char* module_name) {
-  return NoCaseEquals(module_name, "kernel32.dll") ? &g_kernel32_marker : nullptr;
+  return EqualsNoCase(module_name, "kernel32.dll") ? &g_kernel32_marker : nullptr;
 }
 
 void* GetModuleEntryPoint(void* module, const char* name) {

@@ -1,24 +1,9 @@
 #include "platform/registry_view.h"
 
+#include "platform/ascii.h"
 #include "platform/platform.h"
 
 namespace platform {
-namespace {
-
-char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-// True when `text` begins with `prefix`, ASCII case folded.
-bool StartsWithNoCase(const std::string& text, const char* prefix) {
-  size_t i = 0;
-  for (; prefix[i]; ++i) {
-    if (i >= text.size() || FoldCase(text[i]) != FoldCase(prefix[i])) return false;
-  }
-  return true;
-}
-
-bool EqualsNoCase(const std::string& a, const char* b) { return StartsWithNoCase(a, b) && b[a.size()] == '\0'; }
-
-}  // namespace
 
 std::string ViewPath(const char* sub_key, uint32_t access, bool wow64) {
   std::string path(sub_key);

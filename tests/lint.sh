@@ -11,7 +11,7 @@ if ! clang-format --dry-run -Werror $(git ls-files '*.cc' '*.h' '*.c' 2>/dev/nul
 else
   echo "PASS formatting"
 fi
-sources=(logic/*.cc platform/*_posix.cc platform/ini_file.cc platform/registry_export.cc platform/text_encoding.cc
+sources=(logic/*.cc platform/*_posix.cc platform/ascii.cc platform/code_page_posix.cc platform/ini_file.cc platform/registry_export.cc platform/text_encoding.cc
          platform/registry_view.cc shell/*_posix.cc tools/check/*.cc)
 # Judged by what clang-tidy prints, and by its exit code: either alone can
 # miss a finding (a pipeline's status is grep's, or clang-tidy's under pipefail).

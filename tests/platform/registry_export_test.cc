@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/registry_export.h"
+#include "platform/registry_view.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -21,11 +22,10 @@ struct Case {
   std::string version;  // the bytes of "Version"; "<absent>" when missing
 };
 
+// Looked up as the probes look it up, so that the lookup is tested too.
 std::string VersionOf(const std::vector<RegistryValue>& values) {
-  for (const auto& v : values) {
-    if (v.name == "Version" || v.name == "version" || v.name == "VERSION") return v.data;
-  }
-  return "<absent>";
+  const RegistryValue* v = platform::FindNamedValue(values, "Version");
+  return v ? v->data : "<absent>";
 }
 
 TEST(RegistryExport, ReadsKeysAndValuesAsTheAnsiCallGivesThem) {
@@ -79,12 +79,41 @@ TEST(RegistryExport, ReadsKeysAndValuesAsTheAnsiCallGivesThem) {
       {"unterminated string skipped", std::string(kV5) + k + "\"Version\"=\"1.2\r\n", "SOFTWARE\\V\\K", true,
        "<absent>"},
       {"empty file", "", "SOFTWARE\\V\\K", false, "<absent>"},
+      {"longer names beside Version",
+       std::string(kV5) + k + "\"VersionInfo\"=\"9\"\r\n\"Version\"=\"1\"\r\n\"Versio\"=\"8\"\r\n", "SOFTWARE\\V\\K",
+       true, "1" + z},
+      {"only a longer name", std::string(kV5) + k + "\"VersionInfo\"=\"9\"\r\n", "SOFTWARE\\V\\K", true, "<absent>"},
+      // regedit continues value data only: the header after such a comment counts.
+      {"comment ending in a backslash", std::string(kV5) + "; exported by \\\r\n" + k + "\"Version\"=\"2\"\r\n",
+       "SOFTWARE\\V\\K", true, "2" + z},
+      {"header ending in a backslash is not joined",
+       std::string(kV5) + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\V\\X\\\r\n" + k + "\"Version\"=\"3\"\r\n", "SOFTWARE\\V\\K",
+       true, "3" + z},
   };
   for (const Case& c : cases) {
     std::vector<RegistryValue> values;
     EXPECT_EQ(FindRegistryKey(c.file, c.key, &values), c.exists) << c.name;
     EXPECT_EQ(VersionOf(values), c.version) << c.name;
   }
+}
+
+// The wanted name is a C string: whatever lies past its end must not count.
+TEST(RegistryView, FindsValuesByTheWholeNameOnly) {
+  const std::vector<RegistryValue> values = {{"VersionInfo", 1, "9"}, {"VERSION", 1, "1"}};
+  struct Lookup {
+    const char* wanted;
+    const char* found;  // the data, or null
+  };
+  char padded[32] = "Version";  // zeros after the name, as in any larger buffer
+  const char* const versio = "Versio";
+  const Lookup lookups[] = {{"Version", "1"},  {"version", "1"},          {padded, "1"},
+                            {versio, nullptr}, {"VersionInfo2", nullptr}, {"", nullptr}};
+  for (const Lookup& l : lookups) {
+    const RegistryValue* v = platform::FindNamedValue(values, l.wanted);
+    EXPECT_EQ(v ? v->data : "<none>", l.found ? l.found : "<none>") << "\"" << l.wanted << "\"";
+  }
+  const std::vector<RegistryValue> only_longer = {{"VersionInfo", 1, "9"}};
+  EXPECT_EQ(platform::FindNamedValue(only_longer, padded), nullptr) << "\"VersionInfo\" taken for \"Version\"";
 }
 
 }  // namespace

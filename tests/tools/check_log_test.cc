@@ -116,32 +116,56 @@ TEST(CheckLog, ExplainsEachRecordWithItsView) {
 }
 
 // The JSON report is valid JSON whatever bytes a value holds, and carries
-// the same version lines and decision as the plain one.
+// the same version lines and decision as the plain one. Bytes that are not
+// text are marked (U+FFFD), never passed through nor guessed at.
 TEST(CheckLog, JsonReportParsesAndAgreesWithThePlainOne) {
+  struct JsonCase {
+    const char* name;
+    std::string value;    // the bytes of a binary Version value
+    std::string escaped;  // the parsed value, as Python's unicode_escape writes it
+  };
+  const std::string f = "\\ufffd";
+  const std::vector<JsonCase> cases = {
+      {"control, quote, backslash, a stray byte, UTF-8 kept", "AP1.2\x01\xff\"\\\xc3\xa9",
+       "AP1.2\\x01" + f + "\"\\\\\\xe9"},
+      {"lead bytes F5 to FF", "AP\xf5\x80\x80\xff\xbf\xbf", "AP" + f + f + f + f + f + f},
+      {"overlong forms", "AP\xc0\xaf\xe0\x80\xaf\xf0\x80\x80\xaf", "AP" + f + f + f + f + f + f + f + f + f},
+      {"a surrogate", "AP\xed\xa0\x80", "AP" + f + f + f},
+      {"above U+10FFFF", "AP\xf4\x90\x80\x80", "AP" + f + f + f + f},
+      {"cut short at the end", "AP\xe2\x82", "AP" + f + f},
+      {"four bytes kept", "AP\xf0\x9f\x98\x80", "AP\\U0001f600"},
+  };
   Scratch scratch;
   test::WriteBytes(scratch.path() + "config.ini", "[FL]\nversion=2.1.0\nfile=inst.exe\n[driver]\nversion=3\n");
   test::WriteBytes(scratch.path() + "inst.exe", "MZ");
-  check_test::ExportState registry({test::TypedVersion(k32, kFerrolink, test::kRegBinary, "AP1.2\x01\xff\"\\\xc3\xa9"),
-                                    Version(k64, kInstallation, "3.0.0")});
-  const CheckResult plain = RunCheck({"--registry", registry.file(), scratch.path()}, scratch.path());
-  const CheckResult json = RunCheck({"--json", "--registry", registry.file(), scratch.path()}, scratch.path());
-  ASSERT_EQ(json.status, plain.status) << json.out;
-  test::WriteBytes(scratch.path() + "report.json", json.out);
-  // Python's parser is strict about JSON; it prints the fields to compare.
-  const std::string command =
-      "/usr/bin/python3 -c 'import json,sys; d=json.load(open(sys.argv[1],encoding=\"utf-8\"));"
-      " print(d[\"decision\"][\"install\"]); print(d[\"decision\"][\"client\"][\"records\"][0]"
-      "[\"value\"].encode(\"unicode_escape\").decode()); print(\"\\n\".join(d[\"decision\"]"
-      "[\"log\"]))' " +
-      scratch.path() + "report.json > " + scratch.path() + "parsed.txt";
-  ASSERT_EQ(system(command.c_str()), 0) << json.out;
-  const std::vector<std::string> parsed = SplitLines(test::ReadBytes(scratch.path() + "parsed.txt"));
-  const std::vector<std::string> out = SplitLines(plain.out);
-  ASSERT_EQ(parsed.size(), 4u);
-  EXPECT_EQ(parsed[0], HasLine(plain.out, "  decision: install (the machine is older)") ? "True" : "False");
-  EXPECT_EQ(parsed[1], "AP1.2\\x01\\xff\"\\\\\\xe9") << "control and Latin-1 bytes escaped, UTF-8 kept";
-  EXPECT_EQ(parsed[2], out[out.size() - 2]);
-  EXPECT_EQ(parsed[3], out[out.size() - 1]);
+  for (const JsonCase& c : cases) {
+    check_test::ExportState registry(
+        {test::TypedVersion(k32, kFerrolink, test::kRegBinary, c.value), Version(k64, kInstallation, "3.0.0")});
+    const CheckResult plain = RunCheck({"--registry", registry.file(), scratch.path()}, scratch.path());
+    const CheckResult json = RunCheck({"--json", "--registry", registry.file(), scratch.path()}, scratch.path());
+    ASSERT_EQ(json.status, plain.status) << c.name << "\n" << json.out;
+    test::WriteBytes(scratch.path() + "report.json", json.out);
+    // Python's parser is strict about JSON and UTF-8; it prints the fields to compare.
+    const std::string command =
+        "/usr/bin/python3 -c 'import json,sys; d=json.load(open(sys.argv[1],encoding=\"utf-8\"));"
+        " print(d[\"decision\"][\"install\"]); print(d[\"decision\"][\"client\"][\"records\"][0]"
+        "[\"value\"].encode(\"unicode_escape\").decode()); print(\"\\n\".join(d[\"decision\"]"
+        "[\"log\"]))' " +
+        scratch.path() + "report.json > " + scratch.path() + "parsed.txt 2>&1";
+    const int parsed_status = system(command.c_str());
+    const std::string parsed_text = test::ReadBytes(scratch.path() + "parsed.txt");
+    if (parsed_status != 0) {
+      ADD_FAILURE() << c.name << ": not valid JSON\n" << parsed_text;
+      continue;
+    }
+    const std::vector<std::string> parsed = SplitLines(parsed_text);
+    const std::vector<std::string> out = SplitLines(plain.out);
+    ASSERT_EQ(parsed.size(), 4u) << c.name;
+    EXPECT_EQ(parsed[0], HasLine(plain.out, "  decision: install (the machine is older)") ? "True" : "False") << c.name;
+    EXPECT_EQ(parsed[1], c.escaped) << c.name;
+    EXPECT_EQ(parsed[2], out[out.size() - 2]) << c.name;
+    EXPECT_EQ(parsed[3], out[out.size() - 1]) << c.name;
+  }
 }
 
 }  // namespace

@@ -203,9 +203,49 @@ TEST(CheckProgram, DecidesForRecordedTexts) {
   }
 }
 
+const char kExportHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
+const char kFerrolinkSection[] = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Veltrano\\Ferrolink]\r\n";
+
+struct ExportCase {
+  const char* name;
+  std::string export_bytes;
+  std::vector<std::string> lines;
+};
+
+// Exports as customers send them, read as regedit reads them.
+TEST(CheckProgram, ExplainsExportsAsCustomersSendThem) {
+  const std::vector<ExportCase> cases = {
+      {"a comment ending in a backslash hides no key",
+       std::string(kExportHeader) + "; saved by the help desk \\\r\n" + kFerrolinkSection +
+           "\"Version\"=\"AP9.0.0\"\r\n",
+       {"      present, Version = \"AP9.0.0\"", "  decision: nothing to install (already the latest)"}},
+      {"a longer value name is not Version",
+       std::string(kExportHeader) + kFerrolinkSection + "\"VersionInfo\"=\"AP9.0.0\"\r\n",
+       {"      absent (no key, or no Version value)", "  decision: install (the machine is older)"}},
+      {"Version beside longer names",
+       std::string(kExportHeader) + kFerrolinkSection +
+           "\"VersionInfo\"=\"AP1.0\"\r\n\"VERSION\"=\"AP9.0.0\"\r\n\"Versio\"=\"AP1.0\"\r\n",
+       {"      present, Version = \"AP9.0.0\"", "  decision: nothing to install (already the latest)"}},
+  };
+  for (const ExportCase& c : cases) {
+    Scratch scratch;
+    MakePackage(scratch.path(), "[FL]\nversion=2.1.0\nfile=inst.exe\n[driver]\nversion=0\n", {"inst.exe"});
+    test::WriteBytes(scratch.path() + "customer.reg", c.export_bytes);
+    const CheckResult r = RunCheck({"--registry", scratch.path() + "customer.reg", scratch.path()}, scratch.path());
+    EXPECT_EQ(r.status, 0) << c.name << "\n" << r.out << r.err;
+    for (const std::string& line : c.lines)
+      EXPECT_TRUE(HasLine(r.out, line)) << c.name << ": " << line << "\n" << r.out;
+  }
+}
+
 TEST(CheckProgram, UsageErrorsAndUnreadableInputExitWith2) {
   Scratch scratch;
   MakePackage(scratch.path(), "[FL]\nversion=1\nfile=inst.exe\n", {"inst.exe"});
+  const std::string export_text = std::string(kExportHeader) + kFerrolinkSection + "\"Version\"=\"AP1.0\"\r\n";
+  test::WriteBytes(scratch.path() + "no-mark.reg", test::Utf16Le(export_text, false));
+  test::WriteBytes(scratch.path() + "notes.txt", "Version 1.0 is installed\r\n");
+  test::WriteBytes(scratch.path() + "empty.reg", "");
+  test::WriteBytes(scratch.path() + "good.reg", export_text);
   const std::vector<std::vector<std::string>> cases = {
       {},
       {"--bogus", scratch.path()},
@@ -216,6 +256,13 @@ TEST(CheckProgram, UsageErrorsAndUnreadableInputExitWith2) {
       {"--installed", "AP1", "--registry", scratch.path() + "inst.exe", scratch.path()},
       {"--this-machine", scratch.path()},
       {"--registry"},
+      // Not an export, or one that cannot be read: no decision from nothing.
+      {"--registry", scratch.path() + "no-mark.reg", scratch.path()},
+      {"--json", "--registry", scratch.path() + "no-mark.reg", scratch.path()},
+      {"--registry", scratch.path() + "notes.txt", scratch.path()},
+      {"--registry", scratch.path() + "empty.reg", scratch.path()},
+      {"--registry", scratch.path() + "inst.exe", scratch.path()},
+      {"--registry", scratch.path() + "good.reg", "--registry", scratch.path() + "notes.txt", scratch.path()},
   };
   for (const std::vector<std::string>& args : cases) {
     std::string shown;

@@ -75,7 +75,8 @@ TEST(CheckViews, AnExportExplainsWhatTheRegistryItselfGives) {
     check::Report machine;
     check::Report exported;
     check::DecideFromThisMachine(&machine);
-    check::DecideFromExport({ExportOf(c.values)}, "export", true, &exported);
+    std::string error;
+    ASSERT_TRUE(check::DecideFromExport({ExportOf(c.values)}, {"export"}, true, &exported, &error)) << error;
     const check::Decision& m = machine.decision;
     const check::Decision& e = exported.decision;
     ASSERT_TRUE(m.wow64) << c.name;
@@ -100,9 +101,30 @@ TEST(CheckViews, AnExportExplainsWhatTheRegistryItselfGives) {
     std::vector<RegValue> view32;
     for (const RegValue& v : c.values) (v.view64 ? view64 : view32).push_back(v);
     check::Report split;
-    check::DecideFromExport({ExportOf(view64), ExportOf(view32)}, "exports", true, &split);
+    ASSERT_TRUE(
+        check::DecideFromExport({ExportOf(view64), ExportOf(view32)}, {"view64", "view32"}, true, &split, &error))
+        << error;
     EXPECT_EQ(split.decision.client_line, m.client_line) << c.name << " from two exports";
     EXPECT_EQ(split.decision.driver_line, m.driver_line) << c.name << " from two exports";
+  }
+}
+
+// regedit writes UTF-16; the A call gives the ANSI code page. Read from a
+// UTF-16 export, a string value must come out as the A call gives it on this
+// system (bytes 0xA0 to 0xFF are the same characters in Latin-1, which the
+// test's widening uses, and in code page 1252, Wine's here).
+TEST(CheckViews, AUtf16ExportGivesTheTextTheAnsiCallGives) {
+  const std::vector<std::string> texts = {"AP2.0.5", "AP1.0\xE9", "AP\xC4\xD6\xDC 3.0"};
+  for (const std::string& text : texts) {
+    const std::vector<RegValue> values = {Version(k32, kFerrolink, text)};
+    test::RegistryState state(values);  // its export's folder goes when the test ends
+    check::Report machine;
+    check::Report exported;
+    check::DecideFromThisMachine(&machine);
+    std::string error;
+    ASSERT_TRUE(check::DecideFromExport({test::Utf16Le(ExportOf(values), true)}, {"export"}, true, &exported, &error))
+        << error;
+    EXPECT_EQ(exported.decision.client.records[0].text, machine.decision.client.records[0].text) << text;
   }
 }
 

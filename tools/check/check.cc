@@ -198,8 +198,8 @@ void ReadOtherViews(VersionReader read, void* context, Decision* d) {
 }
 
 struct ExportRegistry {
-  const std::vector<std::string>* exports;
-  bool wow64;
+  std::vector<platform::RegistryExport> exports;  // each read once
+  bool wow64 = true;
 };
 
 // ReadVersionValue's contract over exports, through the stand-in's reader.
@@ -208,9 +208,7 @@ bool ReadExportVersion(void* context, const char* key_path, uint32_t access, std
   const std::string path = platform::ViewPath(key_path, access, registry->wow64);
   std::vector<platform::RegistryValue> values;
   bool found = false;
-  for (size_t i = 0; i < registry->exports->size() && !found; ++i) {
-    found = platform::FindRegistryKey((*registry->exports)[i], path, &values);
-  }
+  for (size_t i = 0; i < registry->exports.size() && !found; ++i) found = registry->exports[i].FindKey(path, &values);
   if (!found) return false;
   const platform::RegistryValue* value = platform::FindNamedValue(values, kVersionValueName);
   if (!value) return false;
@@ -236,27 +234,47 @@ bool ReadRecordedText(void* context, const char* key_path, uint32_t, std::string
   return false;
 }
 
+// Why `bytes` are not an export, for the reader of the error.
+std::string NotAnExport(const std::string& bytes) {
+  if (bytes.empty()) return "it is empty";
+  // "Wi" or "RE" of a header written as UTF-16 without its mark.
+  if (bytes.size() >= 4 && bytes[1] == '\0' && bytes[3] == '\0' && bytes[0] != '\0') {
+    return "it looks like UTF-16 without its byte-order mark; regedit does not read such a file either. Export it "
+           "again with regedit /e, or save it as Unicode or UTF-8";
+  }
+  return "it does not begin with \"Windows Registry Editor Version 5.00\" or \"REGEDIT4\"";
+}
+
 }  // namespace
 
-void DecideFromExport(const std::vector<std::string>& exports, const std::string& names, bool wow64, Report* report) {
+bool DecideFromExport(const std::vector<std::string>& exports, const std::vector<std::string>& names, bool wow64,
+                      Report* report, std::string* error) {
+  ExportRegistry registry;
+  registry.wow64 = wow64;
+  registry.exports.resize(exports.size());
+  std::vector<platform::RegistryValue> ignored;
+  for (size_t i = 0; i < exports.size(); ++i) {
+    if (!registry.exports[i].Read(exports[i])) {
+      *error = "cannot read " + names[i] + " as a registry export: " + NotAnExport(exports[i]);
+      return false;
+    }
+  }
   Decision& d = report->decision;
   d.source = exports.size() > 1 ? "registry exports" : "registry export";
-  d.source_name = names;
+  for (size_t i = 0; i < names.size(); ++i) d.source_name += (i ? " and " : "") + names[i];
   d.wow64 = wow64;
-  ExportRegistry registry{&exports, wow64};
   d.client = ProbeClientVersion(ReadExportVersion, &registry);
   d.driver = ProbeDriverVersion(wow64, ReadExportVersion, &registry);
   ReadUnasked(ReadExportVersion, &registry, &d);
   ReadOtherViews(ReadExportVersion, &registry, &d);
   for (int i = 0; i < 4; ++i) d.view_paths[i] = platform::ViewPath(RecordAt(d, i).key, RecordAt(d, i).access, wow64);
-  std::vector<platform::RegistryValue> ignored;
   for (size_t i = 0; i < exports.size(); ++i) {
-    if (platform::FindRegistryKey(exports[i], "SOFTWARE", &ignored)) continue;
+    if (registry.exports[i].FindKey("SOFTWARE", &ignored)) continue;
     report->warnings.push_back("export " + std::to_string(i + 1) +
-                               " holds no key below HKEY_LOCAL_MACHINE\\SOFTWARE: not an export of that branch, "
-                               "or not a registry export at all");
+                               " holds no key below HKEY_LOCAL_MACHINE\\SOFTWARE: an export of another branch");
   }
   Finish(report);
+  return true;
 }
 
 void DecideFromTexts(const std::vector<std::string>& texts, Report* report) {

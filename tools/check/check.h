@@ -82,10 +82,12 @@ bool CheckPackage(const std::string& folder, Report* report, std::string* error)
 // Orders `texts` (oldest first) and sets each against the package.
 void CheckReleases(const std::vector<std::string>& texts, Report* report);
 
-// The decision from registry exports (their bytes, and their names as given):
-// a key is read from the first export that holds it, so the two exports of
-// a 64-bit Windows' views can be given as they are.
-void DecideFromExport(const std::vector<std::string>& exports, const std::string& names, bool wow64, Report* report);
+// The decision from registry exports (their bytes, and their names as given
+// in `names`, one each): a key is read from the first export that holds it,
+// so the two exports of a 64-bit Windows' views can be given as they are.
+// False (with `*error`) when one is not an export: no decision is made then.
+bool DecideFromExport(const std::vector<std::string>& exports, const std::vector<std::string>& names, bool wow64,
+                      Report* report, std::string* error);
 // The decision from the texts a machine recorded: the client's, then the
 // driver installation's and the driver MSM's; an empty text is a missing record.
 void DecideFromTexts(const std::vector<std::string>& texts, Report* report);
@@ -98,6 +100,9 @@ std::vector<std::string> SplitList(const std::string& text);
 // Texts of the plain and the JSON report.
 std::string PlainReport(const Report& report);
 std::string JsonReport(const Report& report);
+
+// `text` (in the ANSI code page) as a JSON string, in UTF-8.
+std::string JsonString(const std::string& text);
 
 }  // namespace check
 

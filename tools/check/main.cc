@@ -2,15 +2,19 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "tools/check/check.h"
+#include "tools/check/log_runs.h"
 
 namespace {
 
 const char kUsage[] =
     "Usage: pathwarden-check [OPTIONS] PACKAGE_DIR\n"
+    "       pathwarden-check --log [--json] LOG_OR_FOLDER...\n"
     "\n"
     "Checks a package folder with setup's own rules: config.ini read as setup reads it,\n"
     "the three values and their numbers, the installer's name, presence and size.\n"
@@ -29,13 +33,16 @@ const char kUsage[] =
     "  --wow64=0               with --registry: the export is of a 32-bit Windows (one\n"
     "                          registry view); the default is a 64-bit Windows\n"
     "  --this-machine          the decision for this machine's registry (Windows only)\n"
+    "  --log                   explain velsetup.log files instead (files, or folders of them,\n"
+    "                          searched below): each run, and a summary of all of them\n"
     "  --json                  the report as JSON\n"
     "  -h, --help              this text\n"
     "\n"
     "The decision ends with the two version lines setup logs for the same state.\n"
     "Exit status: 0 no problem; 1 a problem with the package, or an earlier release it\n"
     "would not install over; 2 a usage error or input that cannot be read. The decision\n"
-    "(install or not) does not change the exit status.\n";
+    "(install or not) does not change the exit status. With --log: 0 when every log was\n"
+    "read, whatever the runs did; 2 when one cannot be read.\n";
 
 // Writes all of `text`; false when the stream takes less.
 bool Emit(FILE* stream, const std::string& text) { return fwrite(text.data(), 1, text.size(), stream) == text.size(); }
@@ -73,6 +80,61 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+struct LogFiles {
+  std::vector<std::string> found;
+  std::string folder;
+  int depth = 0;
+};
+
+// The files below `path` (the path itself when it is a file), sorted by name.
+bool FindLogs(const std::string& path, int depth, std::vector<std::string>* found) {
+  const platform::EntryKind kind = platform::GetEntryKind(path.c_str());
+  if (kind == platform::EntryKind::kFile) {
+    found->push_back(path);
+    return true;
+  }
+  if (kind != platform::EntryKind::kDirectory || depth > 8) return false;
+  LogFiles files;
+  files.folder = path.empty() || path.back() == '/' || path.back() == platform::kPathSeparator
+                     ? path
+                     : path + platform::kPathSeparator;
+  if (!platform::ListDirectory(
+          path.c_str(),
+          [](void* context, const char* name) {
+            auto* f = static_cast<LogFiles*>(context);
+            f->found.push_back(f->folder + name);
+          },
+          &files)) {
+    return false;
+  }
+  std::sort(files.found.begin(), files.found.end());
+  for (const std::string& entry : files.found) {
+    if (platform::GetEntryKind(entry.c_str()) == platform::EntryKind::kDirectory) {
+      if (!FindLogs(entry, depth + 1, found)) return false;
+    } else if (platform::GetEntryKind(entry.c_str()) == platform::EntryKind::kFile) {
+      found->push_back(entry);
+    }
+  }
+  return true;
+}
+
+int ExplainLogs(const std::vector<std::string>& paths, bool json) {
+  if (paths.empty()) return UsageError("--log needs a log file or a folder of them");
+  std::vector<std::string> files;
+  for (const std::string& path : paths) {
+    if (!FindLogs(path, 0, &files)) return Fail("cannot read " + path);
+  }
+  std::vector<check::LogRun> runs;
+  std::string bytes;
+  for (const std::string& file : files) {
+    if (!ReadFile(file, &bytes)) return Fail("cannot read " + file);
+    check::ReadLogRuns(file, bytes, &runs);
+  }
+  const std::string text = json ? check::JsonLogReport(runs) : check::PlainLogReport(runs);
+  if (!Emit(stdout, text) || fflush(stdout) != 0) return 2;
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,6 +148,8 @@ int main(int argc, char** argv) {
   bool this_machine = false;
   bool wow64 = true;
   bool json = false;
+  bool logs = false;
+  std::vector<std::string> paths;
   int machines = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -93,6 +157,8 @@ int main(int argc, char** argv) {
     if (arg == "-h" || arg == "--help") return Emit(stdout, kUsage) ? 0 : 2;
     if (arg == "--json") {
       json = true;
+    } else if (arg == "--log") {
+      logs = true;
     } else if (arg == "--released" && has_value) {
       released = argv[++i];
       has_released = true;
@@ -112,11 +178,19 @@ int main(int argc, char** argv) {
       ++machines;
     } else if (!arg.empty() && arg[0] == '-') {
       return UsageError("unknown option or missing value: " + arg);
+    } else if (logs) {
+      paths.push_back(arg);
     } else if (folder.empty()) {
       folder = arg;
     } else {
       return UsageError("one package folder only");
     }
+  }
+  if (logs) {
+    if (!folder.empty() || machines > 0 || has_released || !released_file.empty()) {
+      return UsageError("--log takes log files and folders only, and --json");
+    }
+    return ExplainLogs(paths, json);
   }
   if (folder.empty()) return UsageError("no package folder");
   if (machines > 1) return UsageError("one of --installed, --registry, --this-machine");
@@ -138,12 +212,10 @@ int main(int argc, char** argv) {
 
   if (!registries.empty()) {
     std::vector<std::string> exports(registries.size());
-    std::string names;
     for (size_t i = 0; i < registries.size(); ++i) {
       if (!ReadFile(registries[i], &exports[i])) return Fail("cannot read " + registries[i]);
-      names += (i ? " and " : "") + registries[i];
     }
-    check::DecideFromExport(exports, names, wow64, &report);
+    if (!check::DecideFromExport(exports, registries, wow64, &report, &error)) return Fail(error);
   } else if (has_installed) {
     check::DecideFromTexts(check::SplitList(installed), &report);
   } else if (this_machine) {

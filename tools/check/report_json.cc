@@ -1,4 +1,5 @@
 // The JSON report, for machines: the same facts as the plain one.
+#include "platform/text_encoding.h"
 #include "tools/check/check.h"
 
 namespace check {
@@ -6,39 +7,33 @@ namespace {
 
 const char kHex[] = "0123456789abcdef";
 
-// Length of the valid UTF-8 sequence at `i`, or 0.
-size_t Utf8Length(const std::string& s, size_t i) {
-  const unsigned char c = static_cast<unsigned char>(s[i]);
-  size_t n = c >= 0xf0 && c < 0xf5 ? 4 : c >= 0xe0 ? 3 : c >= 0xc2 && c < 0xe0 ? 2 : 0;
-  if (n == 0 || i + n > s.size()) return 0;
-  for (size_t k = 1; k < n; ++k) {
-    if ((static_cast<unsigned char>(s[i + k]) & 0xc0) != 0x80) return 0;
-  }
-  return n;
-}
+}  // namespace
 
-// A JSON string. Bytes that are not UTF-8 are read as Latin-1, so that any
-// registry value still gives valid JSON.
-std::string Str(const std::string& text) {
+// The tool's texts are in the ANSI code page, JSON is UTF-8. What does not
+// convert (a binary registry value, say) is marked U+FFFD rather than
+// guessed at; the plain report shows those bytes as they are.
+std::string JsonString(const std::string& text) {
+  const std::string utf8 = platform::AnsiToUtf8(text);
   std::string out = "\"";
-  for (size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
+  for (const char ch : utf8) {
+    const auto c = static_cast<unsigned char>(ch);
     if (c == '"' || c == '\\') {
       out += '\\';
-      out += static_cast<char>(c);
-    } else if (c >= 0x20 && c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (size_t n = c >= 0x80 ? Utf8Length(text, i) : 0) {
-      out.append(text, i, n);
-      i += n - 1;
-    } else {
+      out += ch;
+    } else if (c < 0x20) {
       out += "\\u00";
       out += kHex[c >> 4];
       out += kHex[c & 15];
+    } else {
+      out += ch;
     }
   }
   return out + "\"";
 }
+
+namespace {
+
+std::string Str(const std::string& text) { return JsonString(text); }
 
 std::string Bool(bool b) { return b ? "true" : "false"; }
 std::string Num(int64_t n) { return std::to_string(n); }
