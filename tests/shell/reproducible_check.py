@@ -18,12 +18,8 @@ import zipfile
 
 import pefile
 
-results = []
-
-
-def check(name, ok, detail=""):
-    results.append(bool(ok))
-    print(("PASS " if ok else "FAIL ") + name + ("" if ok else ": " + str(detail)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from checks import check, summary  # noqa: E402  the one PASS/FAIL report
 
 
 def source_files(source):
@@ -164,9 +160,7 @@ def main(source, work, version):
             print("intermediate files that differ: %s" % differing_intermediates(*outputs))
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    passed = sum(results)
-    print("%d passed, %d failed" % (passed, len(results) - passed))
-    return 0 if passed == len(results) else 1
+    return summary()
 
 
 if __name__ == "__main__":
