@@ -6,19 +6,17 @@ that is added without a row fails, named.
 Usage: layout_check.py SOURCE_DIR. Prints 'N passed, N failed'."""
 import os
 import re
-import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from checks import check, summary  # noqa: E402
+from tree import files  # noqa: E402
 
 
 def folders(source):
     """Top-level folders and those of tests/, as git lists their files."""
-    p = subprocess.run(["git", "-C", source, "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
-                       capture_output=True, timeout=60, check=True)
     found = set()
-    for name in p.stdout.decode().split("\0"):
+    for name in files(source):
         parts = name.split("/")
         if len(parts) > 1:
             found.add(parts[0] + "/")

@@ -7,10 +7,12 @@ count; exits 1 when anything is refused, 2 when the rules cannot be read.
 Usage: include_rules.py [SOURCE_DIR [RULES_FILE]]"""
 import os
 import re
-import subprocess
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "support"))
+from tree import files  # noqa: E402
+
 SOURCES = (".c", ".cc", ".h", ".rc")
 INCLUDE = re.compile(r'^\s*#\s*include\s*(?:(<[^>\n]+>)|"([^"\n]+)"|(.*))')
 
@@ -58,20 +60,7 @@ def read_rules(path):
 
 
 def source_files(root):
-    """The tree's files as git lists them (tracked, and new ones it does not
-    ignore); outside a checkout, every file but the build folders'."""
-    p = subprocess.run(["git", "-C", root, "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
-                       capture_output=True, timeout=60, check=False)
-    inside = subprocess.run(["git", "-C", root, "rev-parse", "--show-prefix"], capture_output=True, text=True,
-                            timeout=60, check=False)
-    if p.returncode == 0 and inside.returncode == 0 and inside.stdout.strip() == "":
-        names = [n for n in p.stdout.decode().split("\0") if n]
-    else:
-        names = []
-        for folder, dirs, files in os.walk(root):
-            dirs[:] = [d for d in dirs if not d.startswith(".") and not (folder == root and d == "build")]
-            names += [os.path.relpath(os.path.join(folder, f), root).replace(os.sep, "/") for f in files]
-    return sorted(n for n in names if n.endswith(SOURCES) and os.path.isfile(os.path.join(root, n)))
+    return [n for n in files(root) if n.endswith(SOURCES)]
 
 
 def resolve(root, including_file, quoted):
