@@ -99,7 +99,7 @@ def main():
     for reason in reasons:
         if "`%s`" % reason not in guide:
             failures.append("refusal reason not in the guide: `%s`" % reason)
-    for word in ("README", "scripts/"):
+    for word in ("README", "scripts/", "testing.md"):
         for line in guide.split("\n"):
             if word in line:
                 failures.append("the guide sends its reader to %s, which the zip does not hold: %s" % (word, line))

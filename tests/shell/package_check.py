@@ -8,19 +8,14 @@ import sys
 import tempfile
 import zipfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from checks import check, summary  # noqa: E402  the one PASS/FAIL report
+
 
 def main(build, version):
-    results = []
-
-    def check(name, ok, detail=""):
-        results.append(bool(ok))
-        print(("PASS " if ok else "FAIL ") + name + ("" if ok else ": " + str(detail)))
-
     with tempfile.TemporaryDirectory(prefix="pathwarden-package-") as out:
         check_package(build, version, out, check)
-    passed = sum(results)
-    print("%d passed, %d failed" % (passed, len(results) - passed))
-    return 0 if passed == len(results) else 1
+    return summary()
 
 
 def check_package(build, version, out, check):

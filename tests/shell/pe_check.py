@@ -3,10 +3,14 @@
 run: the image's kind and hardening flags, its imports, and its resources.
 Usage: pe_check.py SETUP_EXE (i386|amd64). Prints one line per check and
 'N passed, N failed'; exits non-zero on any failure."""
+import os
 import struct
 import sys
 
 import pefile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from checks import check, summary  # noqa: E402  the one PASS/FAIL report
 
 # Static imports are resolved before main, before the program can confine the
 # DLL search to the system directory: only KnownDLLs may be among them, which
@@ -50,14 +54,6 @@ def guard_failure_callers(pe):
             if STACK_BUFFER_OVERRUN in code[target:target + 48]:
                 best = max(best, count)
     return best
-
-
-results = []
-
-
-def check(name, ok, detail=""):
-    results.append(ok)
-    print(("PASS " if ok else "FAIL ") + name + ("" if ok else ": " + detail))
 
 
 def resource(pe, type_id, name_id):
@@ -199,9 +195,7 @@ def main(path, machine):
             check("manifest version is the file version", 'version="%d.%d.%d.%d"' % (
                 fvms >> 16, fvms & 0xFFFF, fvls >> 16, fvls & 0xFFFF) in m)
 
-    passed = sum(results)
-    print("%d passed, %d failed" % (passed, len(results) - passed))
-    return 0 if passed == len(results) else 1
+    return summary()
 
 
 if __name__ == "__main__":

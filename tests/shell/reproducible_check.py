@@ -18,26 +18,9 @@ import zipfile
 
 import pefile
 
-results = []
-
-
-def check(name, ok, detail=""):
-    results.append(bool(ok))
-    print(("PASS " if ok else "FAIL ") + name + ("" if ok else ": " + str(detail)))
-
-
-def source_files(source):
-    """The files a fresh clone would have, plus uncommitted work."""
-    p = subprocess.run(["git", "-C", source, "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
-                       capture_output=True, timeout=120, check=False)
-    if p.returncode == 0:
-        names = [n for n in p.stdout.decode().split("\0") if n]
-        return [n for n in names if os.path.isfile(os.path.join(source, n))]
-    names = []
-    for root, dirs, files in os.walk(source):
-        dirs[:] = [d for d in dirs if d not in (".git", "build")]
-        names += [os.path.relpath(os.path.join(root, f), source) for f in files]
-    return names
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from checks import check, summary  # noqa: E402  the one PASS/FAIL report
+from tree import files as source_files  # noqa: E402  the files a fresh clone would have
 
 
 def copy_sources(source, names, target):
@@ -164,9 +147,7 @@ def main(source, work, version):
             print("intermediate files that differ: %s" % differing_intermediates(*outputs))
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    passed = sum(results)
-    print("%d passed, %d failed" % (passed, len(results) - passed))
-    return 0 if passed == len(results) else 1
+    return summary()
 
 
 if __name__ == "__main__":

@@ -19,13 +19,10 @@ import zipfile
 
 import pefile
 
-results = []
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from checks import check, summary  # noqa: E402  the one PASS/FAIL report
+
 PASSWORD = "throwaway password"
-
-
-def check(name, ok, detail=""):
-    results.append(bool(ok))
-    print(("PASS " if ok else "FAIL ") + name + ("" if ok else ": " + str(detail)))
 
 
 def run(args, env=None, **kwargs):
@@ -211,9 +208,7 @@ def main(source, build, work):
         check("two keys at once are refused", p.returncode != 0 and not os.path.exists(bad), p.stderr)
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    passed = sum(results)
-    print("%d passed, %d failed" % (passed, len(results) - passed))
-    return 0 if passed == len(results) else 1
+    return summary()
 
 
 if __name__ == "__main__":

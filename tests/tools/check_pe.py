@@ -9,16 +9,12 @@ import sys
 import pefile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "shell"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from checks import check, summary  # noqa: E402  the one PASS/FAIL report
 from pe_check import KNOWN_DLLS  # noqa: E402  the one list of KnownDLLs
 
 
 def main(path, machine):
-    results = []
-
-    def check(name, ok, detail=""):
-        results.append(bool(ok))
-        print(("PASS " if ok else "FAIL ") + name + ("" if ok else ": " + str(detail)))
-
     pe = pefile.PE(path)
     want_machine = {"i386": 0x14C, "amd64": 0x8664}[machine]
     check("machine is " + machine, pe.FILE_HEADER.Machine == want_machine, hex(pe.FILE_HEADER.Machine))
@@ -32,9 +28,7 @@ def main(path, machine):
     check("imports only KnownDLLs " + ",".join(imports), not others, "also " + ",".join(others))
     check("no delay-loaded DLLs", not getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", []))
     check("no symbols left in the file", pe.FILE_HEADER.PointerToSymbolTable == 0)
-    passed = sum(results)
-    print("%d passed, %d failed" % (passed, len(results) - passed))
-    return 0 if passed == len(results) else 1
+    return summary()
 
 
 if __name__ == "__main__":
