@@ -1,83 +1,189 @@
-// Windows side of clearing earlier staging folders: listing, the in-use
-// test and removal, none of which follows a reparse point.
+// Windows side of clearing earlier staging folders: the filtered listing of
+// the shared folder, and the clearing of one folder as a single operation on
+// held directory handles, none of which follows a reparse point.
 #include <windows.h>
+#include <aclapi.h>
 #include <string.h>
 
+#include <string>
+
+#include "platform/names_win.h"
 #include "platform/platform.h"
+#include "platform/staging_win.h"
 
 namespace platform {
 
-bool ListDirectory(const char* path, void (*visit)(void* context, const char* name), void* context) {
-  // Listed through a handle of its own, shared with everyone (path searches
-  // may not share deletion, and a folder being cleared is held for it), and
-  // opened without following a reparse point.
-  HANDLE dir =
-      CreateFileA(path, FILE_LIST_DIRECTORY | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (dir == INVALID_HANDLE_VALUE) return false;
+namespace {
+
+// One open handle, closed when it goes.
+class Handle {
+ public:
+  explicit Handle(HANDLE handle) : handle_(handle) {}
+  ~Handle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+// Opens the entry `path` itself, never what a reparse point names. Without
+// delete sharing: while it is open nobody can rename, replace or delete it,
+// so the path of everything below stays the one checked (rule 2).
+HANDLE OpenHeld(const std::string& path, DWORD access) {
+  return CreateFileA(path.c_str(), access | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+enum class Kind { kNone, kDirectory, kFile, kLink };
+
+// What the open entry is, read through its handle; `links` its number of names.
+Kind KindOf(HANDLE entry, DWORD* attributes, DWORD* links) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(entry, &info)) return Kind::kNone;
+  *attributes = info.dwFileAttributes;
+  *links = info.nNumberOfLinks;
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return Kind::kLink;
+  return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? Kind::kDirectory : Kind::kFile;
+}
+
+bool MarkForDeletion(HANDLE entry) {
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  return SetFileInformationByHandle(entry, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
+// Calls `visit(context, name)` for each entry of the open directory `dir`
+// but "." and "..", from its first entry. Names without an exact ANSI form
+// (rule 1) or too long to be named by path set `*unnamed`. The class is one
+// that Vista and 7 have (the full-information class came with Windows 8).
+template <typename Visit>
+bool ForEachEntry(HANDLE dir, bool* unnamed, Visit visit) {
   // Aligned for the records, which hold 8-byte fields.
   alignas(8) BYTE buffer[16384];
   char name[MAX_PATH];
-  bool ok = true;
-  while (GetFileInformationByHandleEx(dir, FileFullDirectoryInfo, buffer, sizeof buffer)) {
+  FILE_INFO_BY_HANDLE_CLASS info_class = FileIdBothDirectoryRestartInfo;
+  while (GetFileInformationByHandleEx(dir, info_class, buffer, sizeof buffer)) {
+    info_class = FileIdBothDirectoryInfo;
     for (DWORD offset = 0;;) {
-      const auto* entry = reinterpret_cast<const FILE_FULL_DIR_INFO*>(buffer + offset);
-      const int wide = static_cast<int>(entry->FileNameLength / sizeof(WCHAR));
-      // Names that do not fit or have no ANSI form cannot be named by path:
-      // not visited.
-      BOOL lossy = FALSE;
-      int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, entry->FileName, wide, name, sizeof name - 1, nullptr,
-                                  &lossy);
-      if (n > 0 && !lossy) {
-        name[n] = '\0';
-        if (strcmp(name, ".") != 0 && strcmp(name, "..") != 0) visit(context, name);
+      const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer + offset);
+      const size_t units = entry->FileNameLength / sizeof(WCHAR);
+      if (ExactAnsiName(CP_ACP, entry->FileName, units, name, sizeof name) == 0) {
+        *unnamed = true;
+      } else if (strcmp(name, ".") != 0 && strcmp(name, "..") != 0 && !visit(name)) {
+        return true;
       }
       if (entry->NextEntryOffset == 0) break;
       offset += entry->NextEntryOffset;
     }
   }
-  if (GetLastError() != ERROR_NO_MORE_FILES) ok = false;
-  DWORD error = GetLastError();
-  CloseHandle(dir);
-  SetLastError(error);
-  return ok;
+  return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
-bool IsFileInUse(const char* path) {
-  // A running program's image cannot be opened for writing, whatever the
-  // sharing asked for; neither can a file someone holds without sharing.
-  HANDLE file = CreateFileA(path, FILE_WRITE_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    DWORD error = GetLastError();
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
-  }
-  CloseHandle(file);
-  return false;
+// True when the file `path`, in a held directory, is in use: a running
+// program's image cannot be opened for writing, whatever the sharing asked
+// for, and neither can a file someone holds without sharing.
+bool FileInUse(const std::string& path) {
+  Handle file(CreateFileA(path.c_str(), FILE_WRITE_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (file.valid()) return false;
+  const DWORD error = GetLastError();
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
-bool RemoveEntry(const char* path) {
-  DWORD attributes = GetFileAttributesA(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    // The link itself: a directory link goes as a directory, never its target.
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryA(path) != FALSE : DeleteFileA(path) != FALSE;
-  }
-  if (attributes & FILE_ATTRIBUTE_READONLY) {
-    // Attributes belong to the file, not the name: never change those of a
-    // file that has other names elsewhere.
-    HANDLE file = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    BY_HANDLE_FILE_INFORMATION info;
-    bool single = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info) && info.nNumberOfLinks == 1;
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    // Zero would mean "no change": a file that was only read-only is normal.
-    DWORD cleared = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-    if (single) SetFileAttributesA(path, cleared ? cleared : FILE_ATTRIBUTE_NORMAL);
-  }
-  return DeleteFileA(path) != FALSE;
+enum class Pass { kCheck, kRemove };
+
+// One pass over what the held directory `dir` (at `path`, no separator at
+// its end) holds. kCheck: true when no file below is in use. kRemove: true
+// when everything below is gone. Each entry is opened itself and held; what
+// it is, is read through that handle, and a directory is entered only
+// through it. Links (any reparse point) are never entered: removed as links.
+bool Walk(const std::string& path, HANDLE dir, Pass pass, int depth) {
+  bool whole = depth < 32;
+  bool unnamed = false;
+  const bool listed = whole && ForEachEntry(dir, &unnamed, [&](const char* name) {
+    const std::string child = path + '\\' + name;
+    if (child.size() > kMaxPathLength) return whole = false;
+    const DWORD access = pass == Pass::kCheck ? FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY
+                                              : DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | FILE_LIST_DIRECTORY;
+    Handle entry(OpenHeld(child, access));
+    DWORD attributes = 0;
+    DWORD links = 0;
+    const Kind kind = entry.valid() ? KindOf(entry.get(), &attributes, &links) : Kind::kNone;
+    bool ok = kind != Kind::kNone;
+    if (ok && kind == Kind::kDirectory) ok = Walk(child, entry.get(), pass, depth + 1);
+    if (ok && pass == Pass::kCheck) {
+      if (kind == Kind::kFile) ok = !FileInUse(child);
+    } else if (ok) {
+      if (kind == Kind::kFile && (attributes & FILE_ATTRIBUTE_READONLY) && links == 1) {
+        // Attributes belong to the file, not the name: never those of a
+        // file with other names elsewhere (its deletion then fails).
+        FILE_BASIC_INFO basic = {};
+        basic.FileAttributes = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+        if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        SetFileInformationByHandle(entry.get(), FileBasicInfo, &basic, sizeof basic);
+      }
+      ok = MarkForDeletion(entry.get());
+    }
+    whole = ok && whole;
+    return whole || pass == Pass::kRemove;
+  });
+  return listed && whole && !unnamed;
 }
 
-bool RemoveDirectoryAt(const char* path) { return RemoveDirectoryA(path) != FALSE; }
+}  // namespace
+
+bool ListDirectory(const char* path, void (*visit)(void* context, const char* name), void* context) {
+  // Listed through a handle of its own, shared with everyone, opened without
+  // following a reparse point; each name handed on as it is read.
+  Handle dir(CreateFileA(path, FILE_LIST_DIRECTORY | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!dir.valid()) return false;
+  bool unnamed = false;
+  return ForEachEntry(dir.get(), &unnamed, [&](const char* name) {
+    visit(context, name);
+    return true;
+  });
+}
+
+ClearOutcome ClearStagingFolder(const char* base, const char* name, bool account_owned) {
+  const std::string path = std::string(base) + name;
+  if (path.size() > kMaxPathLength) return ClearOutcome::kNotOurs;
+  // Delete access without delete sharing conflicts with a run's own hold,
+  // which does not share deletion, both ways round: a held folder is in use.
+  Handle top(OpenHeld(path, DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL));
+  if (!top.valid()) {
+    return GetLastError() == ERROR_SHARING_VIOLATION ? ClearOutcome::kInUse : ClearOutcome::kNotOurs;
+  }
+  DWORD attributes = 0;
+  DWORD links = 0;
+  if (KindOf(top.get(), &attributes, &links) != Kind::kDirectory) return ClearOutcome::kNotOurs;
+  // Whose it is, read through the same handle. A folder of the running
+  // account's is taken only where the system gives our own folders to it,
+  // and then only if nobody but the system, the administrators and its
+  // owner may change it: what lies below is then removed without following
+  // anything, which the account could do itself.
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(top.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                      nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return ClearOutcome::kNotOurs;
+  }
+  const internal::FolderOwner kind = internal::ClassifyOwner(owner);
+  const bool ours = kind == internal::FolderOwner::kAdministrators ||
+                    (account_owned && kind == internal::FolderOwner::kAccount &&
+                     internal::OnlyTrustedMayChange(dacl, owner));
+  LocalFree(descriptor);
+  if (!ours) return ClearOutcome::kNotOurs;
+  if (!Walk(path, top.get(), Pass::kCheck, 0) || !Walk(path, top.get(), Pass::kRemove, 0) ||
+      !MarkForDeletion(top.get())) {
+    return ClearOutcome::kInUse;
+  }
+  return ClearOutcome::kRemoved;
+}
 
 }  // namespace platform
