@@ -149,7 +149,15 @@ void DecideAndInstall() {
     uint32_t n = platform::GetTempDirectory(260, temp);
     if (n > 0 && n < 260) strTempDir.assign(temp, n);
   }
-  const std::string strExeDir = GetExeDirectory();
+  bool inexact = false;
+  const std::string strExeDir = GetExeDirectory(&inexact);
+  if (inexact) {
+    // The A form of the path maps characters the code page lacks to
+    // look-alikes: it would name another folder, with another config.ini.
+    Log("CSetupDlg::InstallPackage - The path of the program itself has no exact form in the system's code page. "
+        "Quit installation...");
+    return;
+  }
   if (strExeDir.empty()) {
     // Without the package's own folder the bare names would be looked up in
     // the current directory and %WINDIR%: nothing is read from there.
@@ -158,6 +166,12 @@ void DecideAndInstall() {
     return;
   }
   const std::string strConfigPath = strExeDir + kConfigFileName;
+  if (strConfigPath.size() > platform::kMaxPathLength) {
+    // The system's reader would read nothing and say nothing: every version
+    // would read as 0.
+    LogPathTooLong(strConfigPath);
+    return;
+  }
   PackageConfig config(strConfigPath);
 
   const int32_t nConfigFLVersion = ParseVersion(config.Read(kClientSection, kVersionKey).c_str());

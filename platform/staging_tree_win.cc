@@ -41,12 +41,19 @@ HANDLE OpenHeld(const std::string& path, DWORD access) {
 
 enum class Kind { kNone, kDirectory, kFile, kLink };
 
-// What the open entry is, read through its handle; `links` its number of names.
-Kind KindOf(HANDLE entry, DWORD* attributes, DWORD* links) {
+Kind KindOfAttributes(DWORD attributes) {
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return Kind::kLink;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Kind::kDirectory : Kind::kFile;
+}
+
+// What the open entry is, read through its handle; `links` its number of
+// names, `id` its file id.
+Kind KindOf(HANDLE entry, DWORD* attributes, DWORD* links, uint64_t* id = nullptr) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(entry, &info)) return Kind::kNone;
   *attributes = info.dwFileAttributes;
   *links = info.nNumberOfLinks;
+  if (id) *id = static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
   if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return Kind::kLink;
   return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? Kind::kDirectory : Kind::kFile;
 }
@@ -73,7 +80,8 @@ bool ForEachEntry(HANDLE dir, bool* unnamed, Visit visit) {
       const size_t units = entry->FileNameLength / sizeof(WCHAR);
       if (ExactAnsiName(CP_ACP, entry->FileName, units, name, sizeof name) == 0) {
         *unnamed = true;
-      } else if (strcmp(name, ".") != 0 && strcmp(name, "..") != 0 && !visit(name)) {
+      } else if (strcmp(name, ".") != 0 && strcmp(name, "..") != 0 &&
+                 !visit(name, entry->FileAttributes, static_cast<uint64_t>(entry->FileId.QuadPart))) {
         return true;
       }
       if (entry->NextEntryOffset == 0) break;
@@ -104,16 +112,34 @@ enum class Pass { kCheck, kRemove };
 bool Walk(const std::string& path, HANDLE dir, Pass pass, int depth) {
   bool whole = depth < 32;
   bool unnamed = false;
-  const bool listed = whole && ForEachEntry(dir, &unnamed, [&](const char* name) {
+  const bool listed = whole && ForEachEntry(dir, &unnamed, [&](const char* name, DWORD listed_attributes,
+                                                               uint64_t listed_id) {
     const std::string child = path + '\\' + name;
     if (child.size() > kMaxPathLength) return whole = false;
+    if (KindOfAttributes(listed_attributes) == Kind::kLink) {
+      // A link is never opened (some systems open what it names even when
+      // asked not to): its own name goes, in the held parent. Should it
+      // have become a plain folder meanwhile, only an empty one goes.
+      if (pass == Pass::kRemove) {
+        // A folder link goes as a folder on Windows; some systems take it
+        // only as a file.
+        const bool removed = ((listed_attributes & FILE_ATTRIBUTE_DIRECTORY) && RemoveDirectoryA(child.c_str())) ||
+                             DeleteFileA(child.c_str());
+        whole = removed && whole;
+      }
+      return whole || pass == Pass::kRemove;
+    }
     const DWORD access = pass == Pass::kCheck ? FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY
                                               : DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | FILE_LIST_DIRECTORY;
     Handle entry(OpenHeld(child, access));
     DWORD attributes = 0;
     DWORD links = 0;
-    const Kind kind = entry.valid() ? KindOf(entry.get(), &attributes, &links) : Kind::kNone;
-    bool ok = kind != Kind::kNone;
+    uint64_t id = 0;
+    const Kind kind = entry.valid() ? KindOf(entry.get(), &attributes, &links, &id) : Kind::kNone;
+    // Acted on only if what was opened is what was listed: swapped for a
+    // link or anything else meanwhile, it stays.
+    bool ok = kind != Kind::kNone && kind != Kind::kLink && kind == KindOfAttributes(listed_attributes) &&
+              (listed_id == 0 || id == listed_id);
     if (ok && kind == Kind::kDirectory) ok = Walk(child, entry.get(), pass, depth + 1);
     if (ok && pass == Pass::kCheck) {
       if (kind == Kind::kFile) ok = !FileInUse(child);
@@ -143,7 +169,7 @@ bool ListDirectory(const char* path, void (*visit)(void* context, const char* na
                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!dir.valid()) return false;
   bool unnamed = false;
-  return ForEachEntry(dir.get(), &unnamed, [&](const char* name) {
+  return ForEachEntry(dir.get(), &unnamed, [&](const char* name, DWORD, uint64_t) {
     visit(context, name);
     return true;
   });
@@ -154,6 +180,11 @@ ClearOutcome ClearStagingFolder(const char* base, const char* name, bool account
   if (path.size() > kMaxPathLength) return ClearOutcome::kNotOurs;
   // Delete access without delete sharing conflicts with a run's own hold,
   // which does not share deletion, both ways round: a held folder is in use.
+  // A link in its place is never opened (some systems open what it names
+  // even when asked not to); a swap after this look is caught on Windows
+  // through the handle below.
+  const DWORD listed = GetFileAttributesA(path.c_str());
+  if (listed == INVALID_FILE_ATTRIBUTES || KindOfAttributes(listed) != Kind::kDirectory) return ClearOutcome::kNotOurs;
   Handle top(OpenHeld(path, DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL));
   if (!top.valid()) {
     return GetLastError() == ERROR_SHARING_VIOLATION ? ClearOutcome::kInUse : ClearOutcome::kNotOurs;

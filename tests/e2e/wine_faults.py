@@ -15,6 +15,8 @@ import time
 from winetest import *  # noqa: F401,F403 (the shared test vocabulary)
 
 STAGED = r"pathwarden-[0-9a-f]{16}"
+NOT_EXACT = ("CSetupDlg::InstallPackage - The path of the program itself has no exact form in the system's code page. "
+             "Quit installation...")
 
 
 def staging_bases(s):
@@ -93,6 +95,23 @@ def hostile_cases(s):
     check("long program path: nothing started", s.started(False) == [], s.started(False))
     check("long program path: the decoy was not copied", files_below(bases, r"evil\.exe") == [],
           files_below(bases, r"evil\.exe"))
+
+    # A name the code page cannot show: the ANSI call would map the fullwidth
+    # letter to a plain one and name the look-alike folder beside it, with
+    # a decoy config.ini and evil.exe. (Wine makes its environment from the
+    # Unix one by bytes, so a temporary folder of such a name cannot be
+    # given to it this way; the same conversion serves both.)
+    s.fresh()
+    pkg = s.package("[FL]\nversion=9\nfile=inst.exe\n", folder="pkg\uff21 ")
+    lookalike = pkg.replace("\uff21", "A")
+    shutil.copytree(s.decoy_folder(), lookalike)
+    got = run_bounded(s, pkg, "look-alike program folder")
+    check("look-alike program folder: the pass ends with its own line",
+          got == ["BANNER", "CSetupDlg::OnInitDialog", START, NOT_EXACT] + FINISH, got)
+    check("look-alike program folder: nothing copied or started", files_below(bases, r"(evil|inst)\.exe") == [] and
+          s.started(False) == [], (files_below(bases, r"(evil|inst)\.exe"), s.started(False)))
+    s.stop_programs()
+    shutil.rmtree(lookalike, ignore_errors=True)
 
     # A read-only installer whose copy cannot be renamed into place (another
     # program puts a folder of that name there while it is copied): the

@@ -73,11 +73,15 @@ TEST(SetupHostile, ACopyWhoseTemporaryNameWouldNotFitIsRefused) {
 // folder: the bare "config.ini" and installer name would be found in the
 // current directory. A decoy there must be neither read nor started.
 TEST(SetupHostile, WithoutItsOwnFolderNothingIsReadFromElsewhere) {
+  enum Outcome { kInstalls, kConfigTooLong, kNoFolder };
   struct Case {
     size_t path_length;  // of the program's full path
-    bool installs;       // from its own package
+    Outcome outcome;
   };
-  for (const Case& c : {Case{259, true}, Case{260, false}, Case{300, false}}) {
+  // 254: config.ini's own path is 259 characters; 255: 260, too long for
+  // the system's reader, which would read nothing and say nothing.
+  for (const Case& c : {Case{254, kInstalls}, Case{255, kConfigTooLong}, Case{259, kConfigTooLong},
+                        Case{260, kNoFolder}, Case{300, kNoFolder}}) {
     SetupRun run;
     // The package folder, deep enough that ".../setup" has the length wanted.
     const std::string root = test::NewTempDir();
@@ -101,7 +105,18 @@ TEST(SetupHostile, WithoutItsOwnFolderNothingIsReadFromElsewhere) {
       ASSERT_EQ(run.Run(), 0) << c.path_length;
     }
     std::vector<std::string> lines = run.LogLines();
-    if (c.installs) {
+    if (c.outcome == kConfigTooLong) {
+      const std::vector<std::string> expected = {
+          "BANNER",
+          "CSetupDlg::OnInitDialog",
+          kStart,
+          "CSetupDlg::InstallPackage - The path <" + run.package_ + "config.ini> is too long. Quit installation...",
+          kFinish[0],
+          kFinish[1],
+          kFinish[2]};
+      EXPECT_EQ(Join(lines), Join(expected)) << c.path_length;
+      EXPECT_EQ(run.Started(false), "") << c.path_length;
+    } else if (c.outcome == kInstalls) {
       ASSERT_EQ(lines.size(), 9u) << Join(lines);
       EXPECT_EQ(lines[5], "CopyFile from " + run.package_ + "i.sh to " + run.temp_ + "i.sh");
       EXPECT_EQ(run.Started(true), run.temp_ + "i.sh\n");
