@@ -50,7 +50,11 @@ void CopyAndOpen(const std::string& source, const std::string& target, const std
     }
   }
   platform::SetNormalAttributes(target.c_str());
-  intptr_t opened = platform::ShellOpen(target.c_str());
+  // Started in the folder it was copied to, not in whatever folder the
+  // deployment tool left us in: elevated, the private folder that only the
+  // administrators can change; otherwise the user's temporary folder, where
+  // a double-click on the copy would have started it too.
+  intptr_t opened = platform::ShellOpen(target.c_str(), target_dir.c_str());
   if (opened <= 32) {
     Log(StringPrintf("CSetupDlg::InstallPackage - ShellExecute failed, result <%d>.", static_cast<int>(opened)));
   }

@@ -280,11 +280,11 @@ bool RandomBytes(uint8_t* buffer, size_t size);
 bool IsSameFile(const char* a, const char* b);
 
 // Opens `path` with its registered action, shown normally, not waiting for
-// it (ShellExecuteA "open"). Returns the shell's result: greater than 32 on
+// it, in the working directory `directory` (ShellExecuteA "open"). Returns the shell's result: greater than 32 on
 // success, 32 or less on failure. The POSIX stand-in gives the number in
 // VELSETUP_SHELL_RESULT instead, starting nothing, when that is set (to
 // replay a customer's failed open).
-intptr_t ShellOpen(const char* path);
+intptr_t ShellOpen(const char* path, const char* directory);
 
 // ---- Threads and the finish message ----------------------------------------
 

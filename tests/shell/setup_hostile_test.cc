@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -158,6 +159,35 @@ TEST(SetupHostile, AFailedRenameLeavesNoTemporaryCopy) {
   EXPECT_EQ(run.Started(false), "");
   EXPECT_EQ(Entries(run.temp_), (std::vector<std::string>{"inst.sh", "velsetup.log"}));
   EXPECT_EQ(Entries(run.temp_ + "inst.sh"), std::vector<std::string>{});
+}
+
+}  // namespace
+
+namespace {
+
+// The installer starts in the folder its copy was made in, never in the
+// folder the deployment tool left setup in (here a decoy's).
+TEST(SetupHostile, TheInstallerStartsInTheFolderOfItsCopy) {
+  for (const bool elevated : {false, true}) {
+    SetupRun run;
+    run.AddInstaller("inst.sh");
+    test::WriteBytes(run.package_ + "inst.sh", "#!/bin/sh\npwd >> '" + run.record_ + "'\n");
+    run.Config("[FL]\nversion=9\nfile=inst.sh\n");
+    const std::string decoy = test::NewTempDir();
+    test::RegistryState registry({});
+    {
+      WorkingDirectory in_decoy(decoy);
+      ASSERT_EQ(run.Run({elevated ? "VELSETUP_ELEVATED=1" : "VELSETUP_ELEVATED=0"}), 0) << elevated;
+    }
+    const std::string started_in = run.Started(true);
+    if (elevated) {
+      EXPECT_TRUE(std::regex_match(started_in, std::regex(run.system_temp_ + "pathwarden-[0-9a-f]{16}\n")))
+          << started_in;
+    } else {
+      EXPECT_EQ(started_in, run.temp_.substr(0, run.temp_.size() - 1) + "\n");
+    }
+    std::filesystem::remove_all(decoy);
+  }
 }
 
 }  // namespace
