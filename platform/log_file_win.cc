@@ -75,8 +75,8 @@ class ScopedFile {
   HANDLE file_;
 };
 
-using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER, ULONG,
-                                        ULONG, ULONG, ULONG, PVOID, ULONG);
+using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
+                                        ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
 
 // The open of one path component relative to the open folder `parent`
 // (null: `name` is a whole NT path), never what a reparse point names.
@@ -111,7 +111,8 @@ HANDLE OpenRelative(NtCreateFileFn create, HANDLE parent, wchar_t* name, size_t 
 // in the middle of the path), the file is opened relative to the last, and
 // nobody waits on an opportunistic lock. Only drive paths ("C:\...").
 HANDLE OpenElevatedLog(const char* path) {
-  static const auto create = reinterpret_cast<NtCreateFileFn>(
+  // Looked up at run time: ntdll is always loaded, and no import is added.
+  const auto create = reinterpret_cast<NtCreateFileFn>(
       reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtCreateFile")));
   wchar_t wide[MAX_PATH + 8] = L"\\??\\";
   const int units = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide + 4, MAX_PATH + 1);
@@ -154,8 +155,7 @@ bool OwnedByUs(HANDLE file) {
 }  // namespace
 
 bool AppendTextToFile(const char* path, const char* text, size_t length) {
-  // Asked once: the token does not change during a run.
-  static const bool elevated = IsElevated();
+  const bool elevated = IsElevated();
   const ULONGLONG deadline = GetTickCount64() + kLineWaitMilliseconds;
   // Append-only access: the system places every write at the end of the
   // file, so processes appending at once never overwrite each other (the

@@ -112,51 +112,52 @@ enum class Pass { kCheck, kRemove };
 bool Walk(const std::string& path, HANDLE dir, Pass pass, int depth) {
   bool whole = depth < 32;
   bool unnamed = false;
-  const bool listed = whole && ForEachEntry(dir, &unnamed, [&](const char* name, DWORD listed_attributes,
-                                                               uint64_t listed_id) {
-    const std::string child = path + '\\' + name;
-    if (child.size() > kMaxPathLength) return whole = false;
-    if (KindOfAttributes(listed_attributes) == Kind::kLink) {
-      // A link is never opened (some systems open what it names even when
-      // asked not to): its own name goes, in the held parent. Should it
-      // have become a plain folder meanwhile, only an empty one goes.
-      if (pass == Pass::kRemove) {
-        // A folder link goes as a folder on Windows; some systems take it
-        // only as a file.
-        const bool removed = ((listed_attributes & FILE_ATTRIBUTE_DIRECTORY) && RemoveDirectoryA(child.c_str())) ||
-                             DeleteFileA(child.c_str());
-        whole = removed && whole;
-      }
-      return whole || pass == Pass::kRemove;
-    }
-    const DWORD access = pass == Pass::kCheck ? FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY
-                                              : DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | FILE_LIST_DIRECTORY;
-    Handle entry(OpenHeld(child, access));
-    DWORD attributes = 0;
-    DWORD links = 0;
-    uint64_t id = 0;
-    const Kind kind = entry.valid() ? KindOf(entry.get(), &attributes, &links, &id) : Kind::kNone;
-    // Acted on only if what was opened is what was listed: swapped for a
-    // link or anything else meanwhile, it stays.
-    bool ok = kind != Kind::kNone && kind != Kind::kLink && kind == KindOfAttributes(listed_attributes) &&
-              (listed_id == 0 || id == listed_id);
-    if (ok && kind == Kind::kDirectory) ok = Walk(child, entry.get(), pass, depth + 1);
-    if (ok && pass == Pass::kCheck) {
-      if (kind == Kind::kFile) ok = !FileInUse(child);
-    } else if (ok) {
-      if (kind == Kind::kFile && (attributes & FILE_ATTRIBUTE_READONLY) && links == 1) {
-        // Attributes belong to the file, not the name: never those of a
-        // file with other names elsewhere (its deletion then fails).
-        FILE_BASIC_INFO basic = {};
-        basic.FileAttributes = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-        if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-        SetFileInformationByHandle(entry.get(), FileBasicInfo, &basic, sizeof basic);
-      }
-      ok = MarkForDeletion(entry.get());
-    }
-    whole = ok && whole;
-    return whole || pass == Pass::kRemove;
-  });
+  const bool listed =
+      whole && ForEachEntry(dir, &unnamed, [&](const char* name, DWORD listed_attributes, uint64_t listed_id) {
+        const std::string child = path + '\\' + name;
+        if (child.size() > kMaxPathLength) return whole = false;
+        if (KindOfAttributes(listed_attributes) == Kind::kLink) {
+          // A link is never opened (some systems open what it names even when
+          // asked not to): its own name goes, in the held parent. Should it
+          // have become a plain folder meanwhile, only an empty one goes.
+          if (pass == Pass::kRemove) {
+            // A folder link goes as a folder on Windows; some systems take it
+            // only as a file.
+            const bool removed = ((listed_attributes & FILE_ATTRIBUTE_DIRECTORY) && RemoveDirectoryA(child.c_str())) ||
+                                 DeleteFileA(child.c_str());
+            whole = removed && whole;
+          }
+          return whole || pass == Pass::kRemove;
+        }
+        const DWORD access = pass == Pass::kCheck
+                                 ? FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY
+                                 : DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | FILE_LIST_DIRECTORY;
+        Handle entry(OpenHeld(child, access));
+        DWORD attributes = 0;
+        DWORD links = 0;
+        uint64_t id = 0;
+        const Kind kind = entry.valid() ? KindOf(entry.get(), &attributes, &links, &id) : Kind::kNone;
+        // Acted on only if what was opened is what was listed: swapped for a
+        // link or anything else meanwhile, it stays.
+        bool ok = kind != Kind::kNone && kind != Kind::kLink && kind == KindOfAttributes(listed_attributes) &&
+                  (listed_id == 0 || id == listed_id);
+        if (ok && kind == Kind::kDirectory) ok = Walk(child, entry.get(), pass, depth + 1);
+        if (ok && pass == Pass::kCheck) {
+          if (kind == Kind::kFile) ok = !FileInUse(child);
+        } else if (ok) {
+          if (kind == Kind::kFile && (attributes & FILE_ATTRIBUTE_READONLY) && links == 1) {
+            // Attributes belong to the file, not the name: never those of a
+            // file with other names elsewhere (its deletion then fails).
+            FILE_BASIC_INFO basic = {};
+            basic.FileAttributes = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+            if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+            SetFileInformationByHandle(entry.get(), FileBasicInfo, &basic, sizeof basic);
+          }
+          ok = MarkForDeletion(entry.get());
+        }
+        whole = ok && whole;
+        return whole || pass == Pass::kRemove;
+      });
   return listed && whole && !unnamed;
 }
 
@@ -165,8 +166,9 @@ bool Walk(const std::string& path, HANDLE dir, Pass pass, int depth) {
 bool ListDirectory(const char* path, void (*visit)(void* context, const char* name), void* context) {
   // Listed through a handle of its own, shared with everyone, opened without
   // following a reparse point; each name handed on as it is read.
-  Handle dir(CreateFileA(path, FILE_LIST_DIRECTORY | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  Handle dir(CreateFileA(path, FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!dir.valid()) return false;
   bool unnamed = false;
   return ForEachEntry(dir.get(), &unnamed, [&](const char* name, DWORD, uint64_t) {
@@ -205,9 +207,9 @@ ClearOutcome ClearStagingFolder(const char* base, const char* name, bool account
     return ClearOutcome::kNotOurs;
   }
   const internal::FolderOwner kind = internal::ClassifyOwner(owner);
-  const bool ours = kind == internal::FolderOwner::kAdministrators ||
-                    (account_owned && kind == internal::FolderOwner::kAccount &&
-                     internal::OnlyTrustedMayChange(dacl, owner));
+  const bool ours =
+      kind == internal::FolderOwner::kAdministrators ||
+      (account_owned && kind == internal::FolderOwner::kAccount && internal::OnlyTrustedMayChange(dacl, owner));
   LocalFree(descriptor);
   if (!ours) return ClearOutcome::kNotOurs;
   if (!Walk(path, top.get(), Pass::kCheck, 0) || !Walk(path, top.get(), Pass::kRemove, 0) ||
