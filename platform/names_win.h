@@ -24,7 +24,7 @@ namespace platform {
 // `code_page` (CP_ACP = 0 for the ANSI code page) into `buffer` (capacity
 // `size` bytes, zero included) and returns its length without the zero.
 // Returns 0, with the buffer holding the empty text, when the text is empty,
-// does not fit (ERROR_INSUFFICIENT_BUFFER) or does not convert back to the
+// longer than MAX_PATH units or does not fit (ERROR_INSUFFICIENT_BUFFER) or does not convert back to the
 // same units (kErrorNoExactName, platform.h).
 uint32_t ExactAnsiName(uint32_t code_page, const wchar_t* wide, size_t units, char* buffer, uint32_t size);
 
