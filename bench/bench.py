@@ -111,7 +111,9 @@ def main():
     os.makedirs(tmp, exist_ok=True)
     reg = os.path.join(root, "registry.reg")
     registry_export(reg)
-    env = dict(os.environ, TMPDIR=tmp, VELSETUP_REGISTRY=reg)
+    # Unelevated, as the figures always were: root counts as elevated and
+    # would stage in the system's temporary folder.
+    env = dict(os.environ, TMPDIR=tmp, VELSETUP_REGISTRY=reg, VELSETUP_ELEVATED="0")
     env.pop("PATHWARDEN_RECORD", None)
     setup = [os.path.join(pkg, "setup")]
     clear_log = lambda: os.path.exists(os.path.join(tmp, "velsetup.log")) and os.remove(os.path.join(tmp, "velsetup.log"))

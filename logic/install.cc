@@ -16,15 +16,18 @@ void Log(const std::string& message) { WriteLog(g_szLogPath, message.c_str()); }
 bool IsNameSeparator(char c) { return c == '\\' || c == '/'; }
 
 // Creates the directories that `name` (relative, checked) implies below
-// `base`, so that an installer in a subdirectory can be copied.
-void CreateParentDirectories(const std::string& base, const std::string& name) {
+// `base`, so that an installer in a subdirectory can be copied. False when
+// one cannot be had as a plain directory (a link made there first).
+bool CreateParentDirectories(const std::string& base, const std::string& name) {
   for (size_t i = 0; i < name.size(); ++i) {
     if (platform::IsLeadByte(static_cast<uint8_t>(name[i])) && i + 1 < name.size()) {
       ++i;
-    } else if (name[i] == platform::kPathSeparator || name[i] == '/') {
-      platform::CreateDirectoryAt((base + name.substr(0, i)).c_str());
+    } else if ((name[i] == platform::kPathSeparator || name[i] == '/') &&
+               !platform::CreateDirectoryAt((base + name.substr(0, i)).c_str())) {
+      return false;
     }
   }
+  return true;
 }
 
 // Copies the installer and opens the copy. Returns when the installer has
@@ -37,9 +40,11 @@ void CopyAndOpen(const std::string& source, const std::string& target, const std
     Log("CSetupDlg::InstallPackage - The installer is already in the temporary directory: <" + target +
         ">. Opening it there.");
   } else {
-    CreateParentDirectories(target_dir, name);
-    platform::DeleteFileAt(target.c_str());
-    bool copied = platform::CopyFileTo(source.c_str(), target.c_str());
+    bool copied = CreateParentDirectories(target_dir, name);
+    if (copied) {
+      platform::DeleteFileAt(target.c_str());
+      copied = platform::CopyFileTo(source.c_str(), target.c_str());
+    }
     uint32_t error = platform::GetLastSystemError();
     Log(StringPrintf("CopyFile from %s to %s", source.c_str(), target.c_str()));
     if (!copied) {
@@ -132,12 +137,11 @@ const char* InstallerNameProblem(const std::string& name) {
 
 namespace {
 
-// The copy's source or target when it is longer than the system takes (the
-// target with the temporary name the copy gives it beside the target); null
-// when both fit.
+// The copy's source or target when it is longer than the system takes; null
+// when both fit (the copy's temporary name is never longer than the target's).
 const std::string* PathTooLong(const std::string& source, const std::string& target) {
   if (source.size() > platform::kMaxPathLength) return &source;
-  if (target.size() > platform::kMaxPathLength - platform::kCopyTempSuffixLength) return &target;
+  if (target.size() > platform::kMaxPathLength) return &target;
   return nullptr;
 }
 

@@ -60,10 +60,10 @@ constexpr uint32_t kErrorNoExactName = 1113;
 // same limit so that its runs model Windows.
 constexpr size_t kMaxPathLength = 259;
 
-// How many characters CopyFileTo's temporary name adds to the target's path
-// (".<8 hex digits>-<8 hex digits>.part"): a copy fits only when the target
-// is at most kMaxPathLength - kCopyTempSuffixLength characters long.
-constexpr size_t kCopyTempSuffixLength = 23;
+// CopyFileTo's temporary copy is named "~" and hexadecimal digits (up to
+// 16), in the target's folder, never longer than the target's own name: any
+// target the system takes can be copied.
+constexpr char kCopyTempPrefix = '~';
 
 // Writes the temporary directory, ending with the separator, into `buffer`
 // (capacity `size` bytes) and returns its length without the terminating zero.
@@ -191,16 +191,17 @@ bool SetNormalAttributes(const char* path);
 
 // Copies `source` over `target` as CopyFileA does (keeping the source's
 // attributes or permission bits; the data copied by the kernel), but through
-// a temporary file beside the target that is renamed onto it at the end: the
-// target is always either the old file or the complete new one, never half
-// written, even while another process copies to it. A source longer than
-// kMaxPathLength, or a target whose temporary name would be, is refused
-// before anything is written (ERROR_FILENAME_EXCED_RANGE; ENAMETOOLONG). On
+// a temporary file beside the target (kCopyTempPrefix) that is renamed onto
+// it at the end: the target is always either the old file or the complete
+// new one, never half written, even while another process copies to it. A
+// source or target longer than kMaxPathLength is refused before anything is
+// written (ERROR_FILENAME_EXCED_RANGE; ENAMETOOLONG). On
 // failure nothing is left behind, a read-only temporary file included, and
 // the reason is in GetLastSystemError().
 bool CopyFileTo(const char* source, const char* target);
 
-// Creates one directory; true if it was created or already exists.
+// Creates one directory; true if it was created or already exists as a
+// plain directory (a link or junction in its place is refused).
 bool CreateDirectoryAt(const char* path);
 
 // ---- Staging: the private folder of elevated runs ---------------------------

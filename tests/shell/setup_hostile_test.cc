@@ -43,29 +43,40 @@ class WorkingDirectory {
   std::filesystem::path old_;
 };
 
-// The temporary directory and the installer's name fit each on its own, but
-// not always the target with the temporary name the copy uses beside it.
-TEST(SetupHostile, ACopyWhoseTemporaryNameWouldNotFitIsRefused) {
-  // MAX_PATH without its zero, less the copy's ".<8 hex>-<8 hex>.part".
-  const size_t longest = 259 - 23;
-  for (size_t target_length : {longest, longest + 1}) {
-    SetupRun run;
-    const std::string name = std::string(target_length - run.temp_.size() - 7, 'n') + "inst.sh";
-    run.AddInstaller(name);
-    run.Config("[FL]\nversion=9\nfile=" + name + "\n");
-    test::RegistryState registry({});
-    ASSERT_EQ(run.Run(), 0) << target_length;
-    std::vector<std::string> lines = run.LogLines();
-    ASSERT_EQ(lines.size(), 9u) << target_length << "\n" << Join(lines);
-    EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()), std::vector<std::string>(kFinish, kFinish + 3));
-    if (target_length == longest) {
-      EXPECT_EQ(lines[5], "CopyFile from " + run.package_ + name + " to " + run.temp_ + name);
-      EXPECT_EQ(run.Started(true), run.temp_ + name + "\n");
-    } else {
-      EXPECT_EQ(lines[5],
-                "CSetupDlg::InstallPackage - The path <" + run.temp_ + name + "> is too long. Quit installation...");
-      EXPECT_EQ(run.Started(false), "");
-      EXPECT_EQ(Entries(run.temp_), std::vector<std::string>{"velsetup.log"}) << "nothing copied";
+// A target of up to the system's 259 characters is copied, elevated (into
+// the private folder) or not: the copy's temporary name is never longer than
+// the target's. One more character is refused before anything is copied.
+TEST(SetupHostile, ACopyWhoseTargetFitsIsMadeWhateverItsTemporaryName) {
+  const size_t longest = 259;
+  for (const bool elevated : {false, true}) {
+    for (size_t target_length : {longest, longest + 1}) {
+      SetupRun run;
+      // The staged folder of an elevated run: "pathwarden-" and 16 digits.
+      const size_t folder = elevated ? run.system_temp_.size() + 28 : run.temp_.size();
+      const std::string name = std::string(target_length - folder - 7, 'n') + "inst.sh";
+      run.AddInstaller(name);
+      run.Config("[FL]\nversion=9\nfile=" + name + "\n");
+      test::RegistryState registry({});
+      ASSERT_EQ(run.Run({elevated ? "VELSETUP_ELEVATED=1" : "VELSETUP_ELEVATED=0"}), 0) << target_length;
+      std::vector<std::string> lines = run.LogLines();
+      const std::string what = std::to_string(target_length) + (elevated ? " elevated" : "");
+      ASSERT_EQ(lines.size(), elevated ? 9u + (geteuid() == 0 ? 0 : 1) : 9u) << what << "\n" << Join(lines);
+      EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()), std::vector<std::string>(kFinish, kFinish + 3));
+      const std::string staged = elevated ? run.system_temp_ + "pathwarden-[0-9a-f]{16}/" : run.temp_;
+      const std::string& line = lines[lines.size() - 4];
+      if (target_length == longest) {
+        EXPECT_TRUE(std::regex_match(line, std::regex("CopyFile from " + run.package_ + name + " to " + staged + name)))
+            << what << ": " << line;
+        EXPECT_TRUE(std::regex_match(run.Started(true), std::regex(staged + name + "\n"))) << what;
+      } else {
+        // Unelevated, the source in the package is as long and is named first.
+        const std::string path = elevated ? staged + name : run.package_ + name;
+        EXPECT_TRUE(std::regex_match(line, std::regex("CSetupDlg::InstallPackage - The path <" + path +
+                                                      "> is too long\\. Quit installation\\.\\.\\.")))
+            << what << ": " << line;
+        EXPECT_EQ(run.Started(false), "") << what;
+        EXPECT_EQ(Entries(run.temp_), std::vector<std::string>{"velsetup.log"}) << what << ": nothing copied";
+      }
     }
   }
 }
