@@ -103,6 +103,13 @@ def main():
             os.chown(theirs, 65534, 65534)
             os.symlink(lookalike, os.path.join(base, "pathwarden-00000000000000a3"))
             os.mkdir(os.path.join(base, "pathwarden-00000000000000A4"))
+            # The running account's folder that others may change (Wine
+            # reports a list from the Unix mode): owning it is not enough.
+            open_to_all = os.path.join(base, "pathwarden-00000000000000a5")
+            os.mkdir(open_to_all)
+            with open(os.path.join(open_to_all, "theirs.txt"), "w") as f:
+                f.write("anyone's")
+            os.chmod(open_to_all, 0o777)
             ours = os.path.join(base, "pathwarden-00000000000000b1")
             os.makedirs(os.path.join(ours, "sub"))
             with open(os.path.join(ours, "sub", "old.exe"), "w") as f:
@@ -117,11 +124,11 @@ def main():
             os.symlink(outside, os.path.join(linked, "sub", "dirlink"))
             pkg = s.package(INSTALL)
             got, own = run_and_find(s, pkg, "names of ours that are not ours")
-            check("names of ours that are not ours: counted in the log", cleared(s, 1, 1, 3) in got, got)
+            check("names of ours that are not ours: counted in the log", cleared(s, 1, 1, 4) in got, got)
             check("names of ours that are not ours: left as they were",
                   sorted(staged(s)) == sorted(["pathwarden-00000000000000a1", "pathwarden-00000000000000a2",
                                                "pathwarden-00000000000000a3", "pathwarden-00000000000000A4",
-                                               "pathwarden-00000000000000b2", own])
+                                               "pathwarden-00000000000000a5", "pathwarden-00000000000000b2", own])
                   and os.path.islink(os.path.join(base, "pathwarden-00000000000000a1")), staged(s))
             check("names of ours that are not ours: nothing followed",
                   open(keep).read() == "precious" and os.path.exists(os.path.join(lookalike, "inst.exe")) and
