@@ -66,6 +66,11 @@ class ScopedFile {
   ScopedFile(const ScopedFile&) = delete;
   ScopedFile& operator=(const ScopedFile&) = delete;
   HANDLE get() const { return file_; }
+  HANDLE release() {
+    HANDLE file = file_;
+    file_ = INVALID_HANDLE_VALUE;
+    return file;
+  }
   void reset(HANDLE file) {
     if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
     file_ = file;
@@ -110,6 +115,36 @@ HANDLE OpenRelative(NtCreateFileFn create, HANDLE parent, wchar_t* name, size_t 
 // relative to the one above it and refused if it is a reparse point (a link
 // in the middle of the path), the file is opened relative to the last, and
 // nobody waits on an opportunistic lock. Only drive paths ("C:\...").
+// Walks the NT path `wide` from its drive's root through the folder that
+// ends at unit `end` (its last separator): each folder opened relative to
+// the one above and refused if it is a reparse point. Returns that folder.
+HANDLE OpenFolderChain(NtCreateFileFn create, wchar_t* wide, size_t end) {
+  // "\??\C:\" first, then each component.
+  ScopedFile dir(OpenRelative(create, nullptr, wide, 7, FILE_LIST_DIRECTORY, FILE_OPEN, FILE_DIRECTORY_FILE));
+  size_t start = 7;
+  for (size_t i = start; i < end && dir.get() != INVALID_HANDLE_VALUE; ++i) {
+    if (wide[i] != L'\\') continue;
+    if (i > start) {
+      dir.reset(OpenRelative(create, dir.get(), wide + start, i - start, FILE_LIST_DIRECTORY, FILE_OPEN,
+                             FILE_DIRECTORY_FILE));
+    }
+    start = i + 1;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (dir.get() == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(dir.get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return INVALID_HANDLE_VALUE;
+  }
+  return dir.release();
+}
+
+// The log's folder, held for the run once its path has been walked: later
+// lines open only the file relative to it, and go where the first one went.
+SRWLOCK g_folder_lock = SRWLOCK_INIT;
+HANDLE g_folder = INVALID_HANDLE_VALUE;
+wchar_t g_folder_path[MAX_PATH + 8];
+size_t g_folder_units = 0;
+
 HANDLE OpenElevatedLog(const char* path) {
   // Looked up at run time: ntdll is always loaded, and no import is added.
   const auto create = reinterpret_cast<NtCreateFileFn>(
@@ -117,24 +152,26 @@ HANDLE OpenElevatedLog(const char* path) {
   wchar_t wide[MAX_PATH + 8] = L"\\??\\";
   const int units = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide + 4, MAX_PATH + 1);
   if (!create || units < 4 || wide[5] != L':' || wide[6] != L'\\') return INVALID_HANDLE_VALUE;
-  // "\??\C:\" first, then each component up to the file's name.
-  ScopedFile dir(OpenRelative(create, nullptr, wide, 7, FILE_LIST_DIRECTORY, FILE_OPEN, FILE_DIRECTORY_FILE));
-  size_t start = 7;
-  for (size_t i = start; dir.get() != INVALID_HANDLE_VALUE; ++i) {
-    if (wide[i] == L'\0') {
-      return OpenRelative(create, dir.get(), wide + start, i - start, FILE_APPEND_DATA | FILE_READ_DATA | READ_CONTROL,
-                          FILE_OPEN_IF, FILE_NON_DIRECTORY_FILE);
-    }
-    if (wide[i] != L'\\') continue;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(dir.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) break;
-    if (i > start) {
-      dir.reset(OpenRelative(create, dir.get(), wide + start, i - start, FILE_LIST_DIRECTORY, FILE_OPEN,
-                             FILE_DIRECTORY_FILE));
-    }
-    start = i + 1;
+  const size_t length = static_cast<size_t>(units) - 1 + 4;
+  size_t name = 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (wide[i] == L'\\') name = i + 1;
   }
-  return INVALID_HANDLE_VALUE;
+  if (name >= length) return INVALID_HANDLE_VALUE;
+  AcquireSRWLockExclusive(&g_folder_lock);
+  if (g_folder == INVALID_HANDLE_VALUE || g_folder_units != name ||
+      memcmp(g_folder_path, wide, name * sizeof(wchar_t)) != 0) {
+    if (g_folder != INVALID_HANDLE_VALUE) CloseHandle(g_folder);
+    g_folder = OpenFolderChain(create, wide, name);
+    g_folder_units = g_folder == INVALID_HANDLE_VALUE ? 0 : name;
+    memcpy(g_folder_path, wide, name * sizeof(wchar_t));
+  }
+  HANDLE file = g_folder == INVALID_HANDLE_VALUE ? INVALID_HANDLE_VALUE
+                                                 : OpenRelative(create, g_folder, wide + name, length - name,
+                                                                FILE_APPEND_DATA | FILE_READ_DATA | READ_CONTROL,
+                                                                FILE_OPEN_IF, FILE_NON_DIRECTORY_FILE);
+  ReleaseSRWLockExclusive(&g_folder_lock);
+  return file;
 }
 
 // An elevated run writes only to a log owned by the administrators, the
@@ -152,10 +189,17 @@ bool OwnedByUs(HANDLE file) {
   return ours;
 }
 
+// Whether the run is elevated: -1 until first asked.
+volatile int g_elevated = -1;
+
 }  // namespace
 
 bool AppendTextToFile(const char* path, const char* text, size_t length) {
-  const bool elevated = IsElevated();
+  // Asked once: the token does not change during a run. A plain variable,
+  // not a guarded static (the guard brings the C++ exception machinery);
+  // two threads asking at once get the same answer.
+  if (g_elevated < 0) g_elevated = IsElevated() ? 1 : 0;
+  const bool elevated = g_elevated == 1;
   const ULONGLONG deadline = GetTickCount64() + kLineWaitMilliseconds;
   // Append-only access: the system places every write at the end of the
   // file, so processes appending at once never overwrite each other (the
