@@ -120,17 +120,20 @@ def hostile_cases(s):
     # a decoy config.ini and evil.exe. (Wine makes its environment from the
     # Unix one by bytes, so a temporary folder of such a name cannot be
     # given to it this way; the same conversion serves both.)
-    s.fresh()
-    pkg = s.package("[FL]\nversion=9\nfile=inst.exe\n", folder="pkg\uff21 ")
-    lookalike = pkg.replace("\uff21", "A")
-    shutil.copytree(s.decoy_folder(), lookalike)
-    got = run_bounded(s, pkg, "look-alike program folder")
-    check("look-alike program folder: the pass ends with its own line",
-          got == ["BANNER", "CSetupDlg::OnInitDialog", START, NOT_EXACT] + FINISH, got)
-    check("look-alike program folder: nothing copied or started", files_below(bases, r"(evil|inst)\.exe") == [] and
-          s.started(False) == [], (files_below(bases, r"(evil|inst)\.exe"), s.started(False)))
-    s.stop_programs()
-    shutil.rmtree(lookalike, ignore_errors=True)
+    for unelevated, mode in ((False, " (elevated)"), (True, " (unelevated)")):
+        name = "look-alike program folder" + mode
+        s.fresh()
+        pkg = s.package("[FL]\nversion=9\nfile=inst.exe\n", folder="pkg\uff21 ")
+        lookalike = pkg.replace("\uff21", "A")
+        shutil.copytree(s.decoy_folder(), lookalike)
+        s.run_setup(pkg, name, unelevated=unelevated)
+        got = log_lines(s.log) or []
+        check(name + ": the pass ends with its own line",
+              got == ["BANNER", "CSetupDlg::OnInitDialog", START, NOT_EXACT] + FINISH, got)
+        check(name + ": nothing copied or started", files_below(bases, r"(evil|inst)\.exe") == [] and
+              s.started(False) == [], (files_below(bases, r"(evil|inst)\.exe"), s.started(False)))
+        s.stop_programs()
+        shutil.rmtree(lookalike, ignore_errors=True)
 
     # A read-only installer whose copy cannot be renamed into place (another
     # program puts a folder of that name there while it is copied): the
