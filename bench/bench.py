@@ -96,6 +96,8 @@ def main():
     ap.add_argument("--win64-build", default="build/win64")
     ap.add_argument("--win32-build", default="build/win32")
     ap.add_argument("--quick", action="store_true", help="fewer runs and no 1 GiB copy")
+    ap.add_argument("--before", help="another build's POSIX setup: its 256 MiB install is measured in the same "
+                    "run, alternating with this one's and cp's")
     args = ap.parse_args()
     runs = 5 if args.quick else 21
     root = tempfile.mkdtemp(prefix="pathwarden-bench-", dir=os.environ.get("BENCH_DIR", "/var/tmp"))
@@ -111,7 +113,9 @@ def main():
     os.makedirs(tmp, exist_ok=True)
     reg = os.path.join(root, "registry.reg")
     registry_export(reg)
-    env = dict(os.environ, TMPDIR=tmp, VELSETUP_REGISTRY=reg)
+    # Unelevated, as the figures always were: root counts as elevated and
+    # would stage in the system's temporary folder.
+    env = dict(os.environ, TMPDIR=tmp, VELSETUP_REGISTRY=reg, VELSETUP_ELEVATED="0")
     env.pop("PATHWARDEN_RECORD", None)
     setup = [os.path.join(pkg, "setup")]
     clear_log = lambda: os.path.exists(os.path.join(tmp, "velsetup.log")) and os.remove(os.path.join(tmp, "velsetup.log"))
@@ -177,6 +181,24 @@ def main():
         ta, tb = side_by_side(lambda: timed([os.path.join(big_pkg, "setup")], env, rm(target)),
                               lambda: timed(["cp", src, cp_target], None, rm(cp_target)), max(3, runs // 4), 1)
         add("install of a %d MiB installer (POSIX)" % size_mib, ta, tb, "cp of the same file", 1.05)
+        if args.before and size_mib == 256:
+            # The same install by another build, this build and cp, in turn.
+            before = os.path.join(big_pkg, "setup-before")
+            shutil.copy(args.before, before)
+            samples = {"this": [], "before": [], "cp": []}
+            steps = (("this", lambda: timed([os.path.join(big_pkg, "setup")], env, rm(target))),
+                     ("before", lambda: timed([before], env, rm(target))),
+                     ("cp", lambda: timed(["cp", src, cp_target], None, rm(cp_target))))
+            for round_ in range(max(3, runs // 4) + 1):
+                for name, step in steps:
+                    t = step()
+                    if round_:  # the first round warms up
+                        samples[name].append(t)
+            add("install of 256 MiB, this build, side by side with --before", samples["this"], samples["cp"],
+                "cp of the same file", 1.05)
+            add("install of 256 MiB, the --before build", samples["before"], samples["cp"], "cp of the same file",
+                1.05)
+            os.remove(before)
         for p in (target, cp_target, src):
             if os.path.exists(p):
                 os.remove(p)

@@ -11,9 +11,10 @@ const char kDriverSection[] = "driver";
 const char kVersionKey[] = "version";
 const char kInstallerKey[] = "file";
 
-std::string GetExeDirectory() {
+std::string GetExeDirectory(bool* inexact) {
   char path[261] = {};
   uint32_t n = platform::GetExecutablePath(path, 260);
+  if (inexact) *inexact = n == 0 && platform::GetLastSystemError() == platform::kErrorNoExactName;
   // A cut path names some other directory: better none than that one.
   if (n == 0 || n >= 260) return std::string();
   std::string exe(path, n);

@@ -16,7 +16,9 @@ extern const char kInstallerKey[];
 // The running executable's directory up to and including its last separator
 // (found character by character, so a double-byte character's trail byte is
 // never taken for one); empty if the path cannot be had or has none.
-std::string GetExeDirectory();
+// `*inexact` (if given) tells that the path had no exact form in the ANSI
+// code page: it would have named another folder.
+std::string GetExeDirectory(bool* inexact = nullptr);
 
 // Reads values of one initialisation file through the platform's reader into
 // one 261-byte buffer, zeroed once and reused. A missing file, section or key

@@ -17,15 +17,18 @@ void Log(const std::string& message) { WriteLog(g_szLogPath, message.c_str()); }
 bool IsNameSeparator(char c) { return c == '\\' || c == '/'; }
 
 // Creates the directories that `name` (relative, checked) implies below
-// `base`, so that an installer in a subdirectory can be copied.
-void CreateParentDirectories(const std::string& base, const std::string& name) {
+// `base`, so that an installer in a subdirectory can be copied. False when
+// one cannot be had as a plain directory (a link made there first).
+bool CreateParentDirectories(const std::string& base, const std::string& name) {
   for (size_t i = 0; i < name.size(); ++i) {
     if (platform::IsLeadByte(static_cast<uint8_t>(name[i])) && i + 1 < name.size()) {
       ++i;
-    } else if (name[i] == platform::kPathSeparator || name[i] == '/') {
-      platform::CreateDirectoryAt((base + name.substr(0, i)).c_str());
+    } else if ((name[i] == platform::kPathSeparator || name[i] == '/') &&
+               !platform::CreateDirectoryAt((base + name.substr(0, i)).c_str())) {
+      return false;
     }
   }
+  return true;
 }
 
 // Copies the installer and opens the copy. Returns when the installer has
@@ -38,9 +41,11 @@ void CopyAndOpen(const std::string& source, const std::string& target, const std
     Log("CSetupDlg::InstallPackage - The installer is already in the temporary directory: <" + target +
         ">. Opening it there.");
   } else {
-    CreateParentDirectories(target_dir, name);
-    platform::DeleteFileAt(target.c_str());
-    bool copied = platform::CopyFileTo(source.c_str(), target.c_str());
+    bool copied = CreateParentDirectories(target_dir, name);
+    if (copied) {
+      platform::DeleteFileAt(target.c_str());
+      copied = platform::CopyFileTo(source.c_str(), target.c_str());
+    }
     uint32_t error = platform::GetLastSystemError();
     Log(StringPrintf("CopyFile from %s to %s", source.c_str(), target.c_str()));
     if (!copied) {
@@ -51,7 +56,11 @@ void CopyAndOpen(const std::string& source, const std::string& target, const std
     }
   }
   platform::SetNormalAttributes(target.c_str());
-  intptr_t opened = platform::ShellOpen(target.c_str());
+  // Started in the folder it was copied to, not in whatever folder the
+  // deployment tool left us in: elevated, the private folder that only the
+  // administrators can change; otherwise the user's temporary folder, where
+  // a double-click on the copy would have started it too.
+  intptr_t opened = platform::ShellOpen(target.c_str(), target_dir.c_str());
   if (opened <= 32) {
     Log(StringPrintf("CSetupDlg::InstallPackage - ShellExecute failed, result <%d>.", static_cast<int>(opened)));
   }
@@ -118,12 +127,11 @@ const char* InstallerNameProblem(const std::string& name) {
 
 namespace {
 
-// The copy's source or target when it is longer than the system takes (the
-// target with the temporary name the copy gives it beside the target); null
-// when both fit.
+// The copy's source or target when it is longer than the system takes; null
+// when both fit (the copy's temporary name is never longer than the target's).
 const std::string* PathTooLong(const std::string& source, const std::string& target) {
   if (source.size() > platform::kMaxPathLength) return &source;
-  if (target.size() > platform::kMaxPathLength - platform::kCopyTempSuffixLength) return &target;
+  if (target.size() > platform::kMaxPathLength) return &target;
   return nullptr;
 }
 
@@ -139,7 +147,15 @@ void DecideAndInstall() {
     uint32_t n = platform::GetTempDirectory(260, temp);
     if (n > 0 && n < 260) strTempDir.assign(temp, n);
   }
-  const std::string strExeDir = GetExeDirectory();
+  bool inexact = false;
+  const std::string strExeDir = GetExeDirectory(&inexact);
+  if (inexact) {
+    // The A form of the path maps characters the code page lacks to
+    // look-alikes: it would name another folder, with another config.ini.
+    Log("CSetupDlg::InstallPackage - The path of the program itself has no exact form in the system's code page. "
+        "Quit installation...");
+    return;
+  }
   if (strExeDir.empty()) {
     // Without the package's own folder the bare names would be looked up in
     // the current directory and %WINDIR%: nothing is read from there.
@@ -148,6 +164,12 @@ void DecideAndInstall() {
     return;
   }
   const std::string strConfigPath = strExeDir + kConfigFileName;
+  if (strConfigPath.size() > platform::kMaxPathLength) {
+    // The system's reader would read nothing and say nothing: every version
+    // would read as 0.
+    LogPathTooLong(strConfigPath);
+    return;
+  }
   PackageConfig config(strConfigPath);
 
   const int32_t nConfigFLVersion = ParseVersion(config.Read(kClientSection, kVersionKey).c_str());

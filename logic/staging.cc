@@ -19,48 +19,22 @@ constexpr size_t kPrefixLength = sizeof kPrefix - 1;
 
 void Log(const std::string& message) { WriteLog(g_szLogPath, message.c_str()); }
 
-void CollectName(void* context, const char* name) { static_cast<std::vector<std::string>*>(context)->push_back(name); }
+// At most this many earlier folders are considered in one run: anyone may
+// make entries in the shared folder, as many as they like, and memory that
+// runs out ends the process without a line. Later runs take the rest.
+constexpr size_t kMaxEarlierFolders = 64;
 
-bool List(const std::string& path, std::vector<std::string>* names) {
-  return platform::ListDirectory(path.c_str(), CollectName, names);
-}
-
-// True when any file below `dir` (no separator at its end) is in use.
-// Links are not followed; what cannot be listed counts as in use.
-bool TreeInUse(const std::string& dir) {
+struct Candidates {
+  const std::string* own_name;
   std::vector<std::string> names;
-  if (!List(dir, &names)) return true;
-  for (const std::string& name : names) {
-    std::string path = dir;
-    path += platform::kPathSeparator;
-    path += name;
-    if (path.size() >= kPathLimit) return true;
-    platform::EntryKind kind = platform::GetEntryKind(path.c_str());
-    if (kind == platform::EntryKind::kDirectory ? TreeInUse(path) : platform::IsFileInUse(path.c_str())) return true;
-  }
-  return false;
-}
+};
 
-// Removes what `dir` (no separator at its end) holds: links as links, files
-// with their read-only attribute cleared, subdirectories with their
-// contents. False if anything stays.
-bool RemoveContents(const std::string& dir) {
-  std::vector<std::string> names;
-  if (!List(dir, &names)) return false;
-  bool whole = true;
-  for (const std::string& name : names) {
-    std::string path = dir;
-    path += platform::kPathSeparator;
-    path += name;
-    if (path.size() >= kPathLimit) {
-      whole = false;
-    } else if (platform::GetEntryKind(path.c_str()) == platform::EntryKind::kDirectory) {
-      whole = RemoveContents(path) && platform::RemoveDirectoryAt(path.c_str()) && whole;
-    } else {
-      whole = platform::RemoveEntry(path.c_str()) && whole;
-    }
+// Keeps, as the listing reads them, only names of ours but the run's own.
+void CollectCandidate(void* context, const char* name) {
+  auto* candidates = static_cast<Candidates*>(context);
+  if (candidates->names.size() < kMaxEarlierFolders && IsStagingFolderName(name) && *candidates->own_name != name) {
+    candidates->names.emplace_back(name);
   }
-  return whole;
 }
 
 // Sixteen random hexadecimal digits; empty if the system has no randomness.
@@ -85,30 +59,22 @@ bool IsStagingFolderName(const std::string& name) {
 
 StagingCleanup RemoveEarlierStagingFolders(const std::string& base, const std::string& own_name, bool account_owned) {
   StagingCleanup result;
-  std::vector<std::string> names;
-  if (!List(base, &names)) return result;
-  for (const std::string& name : names) {
-    if (!IsStagingFolderName(name) || name == own_name) continue;
-    const std::string path = base + name;
-    // The base is shared: anyone may have made an entry of this name. Only
-    // a plain directory of the administrators' (checked by name, then by
-    // handle) is ours; a link in its place is not followed.
-    const platform::FolderOwner owner = platform::GetEntryKind(path.c_str()) == platform::EntryKind::kDirectory
-                                            ? platform::GetFolderOwner(path.c_str())
-                                            : platform::FolderOwner::kNotAFolder;
-    if (path.size() >= kPathLimit || !(owner == platform::FolderOwner::kAdministrators ||
-                                       (account_owned && owner == platform::FolderOwner::kAccount))) {
-      ++result.left_alone;
-      continue;
-    }
-    // Held while it is checked and removed, so that no run can take it as
-    // its new folder meanwhile; a run's own hold makes this fail.
-    platform::DirectoryHold hold;
-    if (!platform::HoldForRemoval(path.c_str(), &hold) || TreeInUse(path) || !RemoveContents(path) ||
-        !platform::RemoveHeldDirectory(path.c_str(), &hold)) {
-      ++result.in_use;
-    } else {
-      ++result.removed;
+  Candidates candidates{&own_name, {}};
+  candidates.names.reserve(kMaxEarlierFolders);
+  if (!platform::ListDirectory(base.c_str(), CollectCandidate, &candidates)) return result;
+  for (const std::string& name : candidates.names) {
+    // The base is shared: anyone may have made an entry of this name. The
+    // whole check and removal happens behind the boundary, on held handles.
+    switch (platform::ClearStagingFolder(base.c_str(), name.c_str(), account_owned)) {
+      case platform::ClearOutcome::kRemoved:
+        ++result.removed;
+        break;
+      case platform::ClearOutcome::kInUse:
+        ++result.in_use;
+        break;
+      case platform::ClearOutcome::kNotOurs:
+        ++result.left_alone;
+        break;
     }
   }
   return result;

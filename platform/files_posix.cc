@@ -7,6 +7,7 @@
 #include <string.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <string>
@@ -48,12 +49,34 @@ bool CopyContents(int in, int out, off_t size, uint32_t* error) {
   return true;
 }
 
+// The temporary copy's path for `target`: its folder and a name of "~" and
+// hexadecimal digits from `seed`, no longer than the target's own name.
+std::string TemporaryName(const char* target, size_t length, uint32_t seed) {
+  size_t name = 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (target[i] == '/') name = i + 1;
+  }
+  size_t digits = length - name < 17 ? length - name : 17;
+  std::string temp(target, name);
+  if (digits > 1) {
+    temp += kCopyTempPrefix;
+    --digits;
+  }
+  static const char kDigits[] = "0123456789abcdef";
+  for (size_t i = 0; i < digits; ++i) {
+    temp += kDigits[seed & 0xF];
+    seed = seed >> 4 | seed << 28;
+    if (i == 7) seed = seed * 2654435761u + 0x9E3779B9u;
+  }
+  return temp;
+}
+
 }  // namespace
 
 bool CopyFileTo(const char* source, const char* target) {
-  // Windows' limit, with room for the longest temporary name Windows uses:
-  // a copy refused there is refused here.
-  if (strlen(source) > kMaxPathLength || strlen(target) > kMaxPathLength - kCopyTempSuffixLength) {
+  // Windows' limit: a copy refused there is refused here.
+  const size_t target_length = strlen(target);
+  if (strlen(source) > kMaxPathLength || target_length > kMaxPathLength || target_length == 0) {
     return SetError(ENAMETOOLONG);
   }
   int in = open(source, O_RDONLY | O_CLOEXEC);
@@ -69,10 +92,17 @@ bool CopyFileTo(const char* source, const char* target) {
     close(in);
     return SetError(kErrorSharingViolation);  // as CopyFileA fails on itself
   }
-  static const char kTempSuffix[] = ".XXXXXX.part";
-  static_assert(sizeof kTempSuffix - 1 <= kCopyTempSuffixLength, "the temporary name fits where Windows' does");
-  std::string temp = std::string(target) + kTempSuffix;
-  int out = mkostemps(&temp[0], sizeof ".part" - 1, O_CLOEXEC);
+  // Named as the Windows side names it: no longer than the target's name,
+  // made only if nothing of that name exists.
+  std::string temp;
+  int out = -1;
+  errno = EEXIST;
+  const uint32_t seed = static_cast<uint32_t>(getpid()) * 2654435761u ^ static_cast<uint32_t>(time(nullptr));
+  for (uint32_t attempt = 0; attempt < 16 && out < 0 && errno == EEXIST; ++attempt) {
+    temp = TemporaryName(target, target_length, seed + attempt * 0x9E3779B9u);
+    if (temp == target) continue;
+    out = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  }
   if (out < 0) {
     uint32_t error = static_cast<uint32_t>(errno);
     close(in);
@@ -113,7 +143,8 @@ bool CreateDirectoryAt(const char* path) {
   if (mkdir(path, 0777) == 0) return true;
   uint32_t error = static_cast<uint32_t>(errno);
   struct stat st;
-  if (error == EEXIST && stat(path, &st) == 0 && S_ISDIR(st.st_mode)) return true;
+  // Not through a link someone made first: the copy would land where it leads.
+  if (error == EEXIST && lstat(path, &st) == 0 && S_ISDIR(st.st_mode)) return true;
   return SetError(error);
 }
 

@@ -22,37 +22,60 @@ void RemoveTemporaryCopy(const char* path) {
   SetLastError(error);
 }
 
-// Writes `value` as eight lower-case hexadecimal digits; returns their end.
-char* AppendHex8(char* out, uint32_t value) {
+// Writes into `temp` (capacity MAX_PATH) the temporary copy's path for
+// `target` (its length `length`, at most kMaxPathLength): the target's folder
+// and a name of "~" and hexadecimal digits from `seed`, no longer than the
+// target's own name, so that it fits wherever the target does.
+void TemporaryName(const char* target, size_t length, uint32_t seed, char* temp) {
+  size_t name = 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(target[i])) && i + 1 < length) {
+      ++i;
+    } else if (target[i] == '\\' || target[i] == '/') {
+      name = i + 1;
+    }
+  }
+  size_t digits = length - name < 17 ? length - name : 17;
+  memcpy(temp, target, name);
+  char* out = temp + name;
+  if (digits > 1) {
+    *out++ = kCopyTempPrefix;
+    --digits;
+  }
   static const char kDigits[] = "0123456789abcdef";
-  for (int shift = 28; shift >= 0; shift -= 4) *out++ = kDigits[(value >> shift) & 0xF];
-  return out;
+  for (size_t i = 0; i < digits; ++i) {
+    *out++ = kDigits[seed & 0xF];
+    seed = seed >> 4 | seed << 28;
+    if (i == 7) seed = seed * 2654435761u + 0x9E3779B9u;
+  }
+  *out = '\0';
 }
 
 }  // namespace
 
 bool CopyFileTo(const char* source, const char* target) {
-  // A temporary name beside the target, renamed onto it once complete. Both
-  // numbers are written with eight digits, so the name's length is known
-  // before it is formed; a path the system cannot take is refused, never
-  // copied in place.
+  // A temporary name beside the target, renamed onto it once complete,
+  // made only if no file of that name exists (another run may be copying
+  // beside us); a path the system cannot take is refused, never copied in
+  // place.
   char temp[MAX_PATH];
   static_assert(sizeof temp == kMaxPathLength + 1, "one path the system takes");
-  static_assert(kCopyTempSuffixLength == sizeof ".12345678-12345678.part" - 1, "the suffix formed below");
   const size_t target_length = strlen(target);
-  if (strlen(source) > kMaxPathLength || target_length > kMaxPathLength - kCopyTempSuffixLength) {
+  if (strlen(source) > kMaxPathLength || target_length > kMaxPathLength || target_length == 0) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return false;
   }
-  memcpy(temp, target, target_length);
-  char* end = temp + target_length;
-  *end++ = '.';
-  end = AppendHex8(end, GetCurrentProcessId());
-  *end++ = '-';
-  end = AppendHex8(end, GetTickCount());
-  memcpy(end, ".part", sizeof ".part");  // with its zero
-  if (!CopyFileA(source, temp, FALSE)) {
-    RemoveTemporaryCopy(temp);
+  const uint32_t seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount() ^ GetCurrentThreadId() << 16;
+  bool copied = false;
+  for (uint32_t attempt = 0; attempt < 16 && !copied; ++attempt) {
+    TemporaryName(target, target_length, seed + attempt * 0x9E3779B9u, temp);
+    if (lstrcmpiA(temp, target) == 0) continue;  // a name of one character may come out as itself
+    copied = CopyFileA(source, temp, TRUE) != FALSE;
+    if (!copied && GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  if (!copied) {
+    // Never a file someone else made: only one this call wrote is removed.
+    if (GetLastError() != ERROR_FILE_EXISTS) RemoveTemporaryCopy(temp);
     return false;
   }
   if (!MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING)) {
@@ -68,8 +91,10 @@ bool CreateDirectoryAt(const char* path) {
   if (CreateDirectoryA(path, nullptr)) return true;
   DWORD error = GetLastError();
   DWORD attributes = GetFileAttributesA(path);
+  // Not through a junction or link someone made first: the copy would land
+  // where it leads.
   if (error == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES &&
-      (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     return true;
   }
   SetLastError(error);

@@ -1,9 +1,12 @@
 // Windows side of the log append: one line at a time, to a file of our own.
 #include <windows.h>
+#include <aclapi.h>
+#include <winternl.h>
 
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/staging_win.h"
 
 namespace platform {
 
@@ -63,6 +66,11 @@ class ScopedFile {
   ScopedFile(const ScopedFile&) = delete;
   ScopedFile& operator=(const ScopedFile&) = delete;
   HANDLE get() const { return file_; }
+  HANDLE release() {
+    HANDLE file = file_;
+    file_ = INVALID_HANDLE_VALUE;
+    return file;
+  }
   void reset(HANDLE file) {
     if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
     file_ = file;
@@ -72,9 +80,126 @@ class ScopedFile {
   HANDLE file_;
 };
 
+using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
+                                        ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+
+// The open of one path component relative to the open folder `parent`
+// (null: `name` is a whole NT path), never what a reparse point names.
+// FILE_COMPLETE_IF_OPLOCKED: an opportunistic lock someone holds on it makes
+// the open return at once instead of waiting for the lock's holder, and
+// then it is given up.
+HANDLE OpenRelative(NtCreateFileFn create, HANDLE parent, wchar_t* name, size_t units, ACCESS_MASK access,
+                    ULONG disposition, ULONG options) {
+  UNICODE_STRING text = {static_cast<USHORT>(units * sizeof(wchar_t)), static_cast<USHORT>(units * sizeof(wchar_t)),
+                         name};
+  OBJECT_ATTRIBUTES object;
+  InitializeObjectAttributes(&object, &text, OBJ_CASE_INSENSITIVE, parent, nullptr);
+  IO_STATUS_BLOCK status = {};
+  HANDLE handle = nullptr;
+  constexpr NTSTATUS kOplockBreakInProgress = 0x00000108;
+  const NTSTATUS result =
+      create(&handle, access | SYNCHRONIZE, &object, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
+             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition,
+             options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT | FILE_COMPLETE_IF_OPLOCKED, nullptr, 0);
+  if (result == kOplockBreakInProgress && handle) {
+    CloseHandle(handle);
+    return INVALID_HANDLE_VALUE;
+  }
+  constexpr NTSTATUS kSharingViolation = static_cast<NTSTATUS>(0xC0000043);
+  if (result == kSharingViolation) SetLastError(ERROR_SHARING_VIOLATION);
+  return result >= 0 && handle ? handle : INVALID_HANDLE_VALUE;
+}
+
+// An elevated run's log: the user's temporary folder is the unelevated
+// half's to arrange. Each folder from the drive's root down is opened
+// relative to the one above it and refused if it is a reparse point (a link
+// in the middle of the path), the file is opened relative to the last, and
+// nobody waits on an opportunistic lock. Only drive paths ("C:\...").
+// Walks the NT path `wide` from its drive's root through the folder that
+// ends at unit `end` (its last separator): each folder opened relative to
+// the one above and refused if it is a reparse point. Returns that folder.
+HANDLE OpenFolderChain(NtCreateFileFn create, wchar_t* wide, size_t end) {
+  // "\??\C:\" first, then each component.
+  ScopedFile dir(OpenRelative(create, nullptr, wide, 7, FILE_LIST_DIRECTORY, FILE_OPEN, FILE_DIRECTORY_FILE));
+  size_t start = 7;
+  for (size_t i = start; i < end && dir.get() != INVALID_HANDLE_VALUE; ++i) {
+    if (wide[i] != L'\\') continue;
+    if (i > start) {
+      dir.reset(OpenRelative(create, dir.get(), wide + start, i - start, FILE_LIST_DIRECTORY, FILE_OPEN,
+                             FILE_DIRECTORY_FILE));
+    }
+    start = i + 1;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (dir.get() == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(dir.get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return INVALID_HANDLE_VALUE;
+  }
+  return dir.release();
+}
+
+// The log's folder, held for the run once its path has been walked: later
+// lines open only the file relative to it, and go where the first one went.
+SRWLOCK g_folder_lock = SRWLOCK_INIT;
+HANDLE g_folder = INVALID_HANDLE_VALUE;
+wchar_t g_folder_path[MAX_PATH + 8];
+size_t g_folder_units = 0;
+
+HANDLE OpenElevatedLog(const char* path) {
+  // Looked up at run time: ntdll is always loaded, and no import is added.
+  const auto create = reinterpret_cast<NtCreateFileFn>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtCreateFile")));
+  wchar_t wide[MAX_PATH + 8] = L"\\??\\";
+  const int units = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide + 4, MAX_PATH + 1);
+  if (!create || units < 4 || wide[5] != L':' || wide[6] != L'\\') return INVALID_HANDLE_VALUE;
+  const size_t length = static_cast<size_t>(units) - 1 + 4;
+  size_t name = 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (wide[i] == L'\\') name = i + 1;
+  }
+  if (name >= length) return INVALID_HANDLE_VALUE;
+  AcquireSRWLockExclusive(&g_folder_lock);
+  if (g_folder == INVALID_HANDLE_VALUE || g_folder_units != name ||
+      memcmp(g_folder_path, wide, name * sizeof(wchar_t)) != 0) {
+    if (g_folder != INVALID_HANDLE_VALUE) CloseHandle(g_folder);
+    g_folder = OpenFolderChain(create, wide, name);
+    g_folder_units = g_folder == INVALID_HANDLE_VALUE ? 0 : name;
+    memcpy(g_folder_path, wide, name * sizeof(wchar_t));
+  }
+  HANDLE file = g_folder == INVALID_HANDLE_VALUE ? INVALID_HANDLE_VALUE
+                                                 : OpenRelative(create, g_folder, wide + name, length - name,
+                                                                FILE_APPEND_DATA | FILE_READ_DATA | READ_CONTROL,
+                                                                FILE_OPEN_IF, FILE_NON_DIRECTORY_FILE);
+  ReleaseSRWLockExclusive(&g_folder_lock);
+  return file;
+}
+
+// An elevated run writes only to a log owned by the administrators, the
+// system or its own account: one that someone else made first would let
+// them read what the run logs.
+bool OwnedByUs(HANDLE file) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                      &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool ours = internal::ClassifyOwner(owner) != internal::FolderOwner::kOther;
+  LocalFree(descriptor);
+  return ours;
+}
+
+// Whether the run is elevated: -1 until first asked.
+volatile int g_elevated = -1;
+
 }  // namespace
 
 bool AppendTextToFile(const char* path, const char* text, size_t length) {
+  // Asked once: the token does not change during a run. A plain variable,
+  // not a guarded static (the guard brings the C++ exception machinery);
+  // two threads asking at once get the same answer.
+  if (g_elevated < 0) g_elevated = IsElevated() ? 1 : 0;
+  const bool elevated = g_elevated == 1;
   const ULONGLONG deadline = GetTickCount64() + kLineWaitMilliseconds;
   // Append-only access: the system places every write at the end of the
   // file, so processes appending at once never overwrite each other (the
@@ -83,15 +208,21 @@ bool AppendTextToFile(const char* path, const char* text, size_t length) {
   // followed, and then refused below.
   ScopedFile file(INVALID_HANDLE_VALUE);
   for (;;) {
-    file.reset(CreateFileA(path, FILE_APPEND_DATA | FILE_READ_DATA,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    SetLastError(ERROR_ACCESS_DENIED);
+    file.reset(elevated ? OpenElevatedLog(path)
+                        : CreateFileA(path, FILE_APPEND_DATA | FILE_READ_DATA,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (file.get() != INVALID_HANDLE_VALUE) break;
     // A scanner or an editor may hold the file without sharing for a moment:
     // wait a little rather than lose the line.
     DWORD error = GetLastError();
     if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) return false;
     if (!PauseBefore(deadline, 20)) return false;
+  }
+  if (elevated && !OwnedByUs(file.get())) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
   }
   if (!IsPlainSingleFile(file.get())) {
     SetLastError(ERROR_ACCESS_DENIED);

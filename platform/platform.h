@@ -9,6 +9,22 @@
 // Texts are zero-terminated 8-bit strings in the system's ANSI code page (on
 // POSIX: the bytes of the file system, normally UTF-8). Buffer sizes are in
 // bytes and include the terminating zero unless a comment says otherwise.
+//
+// Two rules hold for everything behind this boundary; a machine's other
+// users are taken to be hostile.
+//
+// 1. A name from the system is used only if it survives unchanged. The
+//    Windows side asks for the program's path, the temporary folders and
+//    directory entries with the wide (W) calls and turns them into ANSI text
+//    at one point, platform/names_win.h, which refuses any name whose ANSI
+//    form does not convert back to the same UTF-16 text. Such a name is
+//    treated as missing; it never reaches the logic as a look-alike.
+// 2. What was checked is what is acted on. A check and the action it allows
+//    go through the same open handle, or through directory handles held
+//    (without delete sharing) from the checked folder down, with entries
+//    named relative to the held handle. No path whose components someone
+//    else could swap is resolved again between the check and the act
+//    (ClearStagingFolder is the model).
 #ifndef PATHWARDEN_PLATFORM_PLATFORM_H_
 #define PATHWARDEN_PLATFORM_PLATFORM_H_
 
@@ -33,6 +49,10 @@ extern const char kPathSeparator;
 // The system's error code for "not implemented" (ERROR_CALL_NOT_IMPLEMENTED).
 constexpr uint32_t kErrorCallNotImplemented = 120;
 
+// The system's error code for a name without an exact form in the ANSI code
+// page (ERROR_NO_UNICODE_TRANSLATION); the POSIX stand-in never gives it.
+constexpr uint32_t kErrorNoExactName = 1113;
+
 // ---- Paths -----------------------------------------------------------------
 
 // The longest path the system's ANSI file calls take, in characters without
@@ -40,21 +60,23 @@ constexpr uint32_t kErrorCallNotImplemented = 120;
 // same limit so that its runs model Windows.
 constexpr size_t kMaxPathLength = 259;
 
-// How many characters CopyFileTo's temporary name adds to the target's path
-// (".<8 hex digits>-<8 hex digits>.part"): a copy fits only when the target
-// is at most kMaxPathLength - kCopyTempSuffixLength characters long.
-constexpr size_t kCopyTempSuffixLength = 23;
+// CopyFileTo's temporary copy is named "~" and hexadecimal digits (up to
+// 16), in the target's folder, never longer than the target's own name: any
+// target the system takes can be copied.
+constexpr char kCopyTempPrefix = '~';
 
 // Writes the temporary directory, ending with the separator, into `buffer`
 // (capacity `size` bytes) and returns its length without the terminating zero.
 // Returns 0 when there is none. When `size` is too small, returns the
 // capacity needed (terminating zero included) and leaves the buffer alone;
-// callers must treat a result >= size as "does not fit". (GetTempPathA.)
+// callers must treat a result >= size as "does not fit". A path without an
+// exact ANSI form gives 0. (GetTempPathW, rule 1.)
 uint32_t GetTempDirectory(uint32_t size, char* buffer);
 
-// Full path of the running executable. Returns its length; 0 on failure; a
-// path that does not fit is cut and zero-terminated, and `size` is returned.
-// (GetModuleFileNameA.)
+// Full path of the running executable. Returns its length; 0 on failure or
+// when the path has no exact ANSI form (GetLastSystemError() gives
+// kErrorNoExactName then); a path that does not fit returns `size`, and the
+// buffer holds no usable path. (GetModuleFileNameW, rule 1.)
 uint32_t GetExecutablePath(char* buffer, uint32_t size);
 
 // True when `byte` begins a double-byte character in the ANSI code page.
@@ -169,16 +191,17 @@ bool SetNormalAttributes(const char* path);
 
 // Copies `source` over `target` as CopyFileA does (keeping the source's
 // attributes or permission bits; the data copied by the kernel), but through
-// a temporary file beside the target that is renamed onto it at the end: the
-// target is always either the old file or the complete new one, never half
-// written, even while another process copies to it. A source longer than
-// kMaxPathLength, or a target whose temporary name would be, is refused
-// before anything is written (ERROR_FILENAME_EXCED_RANGE; ENAMETOOLONG). On
+// a temporary file beside the target (kCopyTempPrefix) that is renamed onto
+// it at the end: the target is always either the old file or the complete
+// new one, never half written, even while another process copies to it. A
+// source or target longer than kMaxPathLength is refused before anything is
+// written (ERROR_FILENAME_EXCED_RANGE; ENAMETOOLONG). On
 // failure nothing is left behind, a read-only temporary file included, and
 // the reason is in GetLastSystemError().
 bool CopyFileTo(const char* source, const char* target);
 
-// Creates one directory; true if it was created or already exists.
+// Creates one directory; true if it was created or already exists as a
+// plain directory (a link or junction in its place is refused).
 bool CreateDirectoryAt(const char* path);
 
 // ---- Staging: the private folder of elevated runs ---------------------------
@@ -222,45 +245,32 @@ class DirectoryHold {
 // before it could be held, or any check fails.
 bool CreatePrivateDirectory(const char* path, DirectoryHold* hold, bool* owned_by_account);
 
-// What a directory entry is, read without following it.
-enum class EntryKind { kMissing, kFile, kDirectory, kLink };
-EntryKind GetEntryKind(const char* path);
-
-// Who owns the directory `path`, read through a handle that does not follow
-// it: kNotAFolder for anything but a plain directory (a reparse point, a
-// link, a file, nothing); kAdministrators for the administrators or the
-// system (root); kAccount for the running account; kOther for anyone else.
-enum class FolderOwner { kNotAFolder, kAdministrators, kAccount, kOther };
-FolderOwner GetFolderOwner(const char* path);
-
 // Calls `visit(context, name)` for each entry of the directory `path` but "."
-// and "..", never following links; names longer than the system's path
-// limit are not visited. False if the directory cannot be read.
+// and "..", as it is read, never following links; names longer than the
+// system's path limit or without an exact ANSI form (rule 1) are not
+// visited. False if the directory cannot be read.
 bool ListDirectory(const char* path, void (*visit)(void* context, const char* name), void* context);
 
-// Holds the directory `path` (never what a link names) for removal: false
-// when another process holds it (it is in use) or it cannot be opened. While
-// `hold` lasts, nobody else can hold it, nor take it as their new folder.
-bool HoldForRemoval(const char* path, DirectoryHold* hold);
-
-// True when the file is in use: a running program's image (Windows refuses
-// to open it for writing; POSIX: ETXTBSY) or open without sharing.
-bool IsFileInUse(const char* path);
-
-// Removes one file or link, never what a link points to. A read-only file's
-// attributes are cleared first, unless it has other names (hard links): its
-// attributes are shared with them.
-bool RemoveEntry(const char* path);
-
-// Removes one empty directory, or a directory link itself.
-bool RemoveDirectoryAt(const char* path);
-
-// Removes the empty directory `path` that `hold` holds (HoldForRemoval), and
-// releases the hold: on Windows through the held handle itself.
-bool RemoveHeldDirectory(const char* path, DirectoryHold* hold);
+// Clears an earlier staging folder: the entry `name` of `base` (ending with
+// the separator) and everything below it, as one operation under rule 2.
+// The entry is opened itself and held so that nobody can rename, replace or
+// take it meanwhile (a run's own hold makes this fail: kInUse); through that
+// hold it must be a plain directory, not a link or reparse point, owned by
+// the administrators or the system (root), or by the running account when
+// `account_owned` (where the system gives our own folders to it) and then
+// changeable by nobody else; otherwise kNotOurs, untouched. Below it every
+// directory is entered only through a hold of its own, what an entry is is
+// read through the handle it is removed by, and links (any reparse point)
+// are removed as links, never entered. A read-only file's attribute is
+// cleared first unless the file has other names. If any file is in use (a
+// running program's image, or open without sharing) nothing is removed:
+// kInUse; so too when anything could not be removed.
+enum class ClearOutcome { kRemoved, kInUse, kNotOurs };
+ClearOutcome ClearStagingFolder(const char* base, const char* name, bool account_owned);
 
 // True when the process runs elevated or as the system account. The POSIX
-// stand-in answers VELSETUP_ELEVATED=1 (there is no such state to ask).
+// stand-in counts root as elevated, as Windows counts the system account;
+// VELSETUP_ELEVATED=1 or 0 replays either state.
 bool IsElevated();
 
 // Fills `buffer` with `size` bytes from the system's secure random source.
@@ -271,11 +281,11 @@ bool RandomBytes(uint8_t* buffer, size_t size);
 bool IsSameFile(const char* a, const char* b);
 
 // Opens `path` with its registered action, shown normally, not waiting for
-// it (ShellExecuteA "open"). Returns the shell's result: greater than 32 on
+// it, in the working directory `directory` (ShellExecuteA "open"). Returns the shell's result: greater than 32 on
 // success, 32 or less on failure. The POSIX stand-in gives the number in
 // VELSETUP_SHELL_RESULT instead, starting nothing, when that is set (to
 // replay a customer's failed open).
-intptr_t ShellOpen(const char* path);
+intptr_t ShellOpen(const char* path, const char* directory);
 
 // ---- Threads and the finish message ----------------------------------------
 

@@ -34,7 +34,7 @@ std::string FindOnPath(const char* name) {
 
 }  // namespace
 
-intptr_t ShellOpen(const char* path) {
+intptr_t ShellOpen(const char* path, const char* directory) {
   constexpr intptr_t kSuccess = 42;        // what ShellExecuteA gives on success
   constexpr intptr_t kNoAssociation = 31;  // SE_ERR_NOASSOC
   if (const char* replayed = getenv("VELSETUP_SHELL_RESULT")) return static_cast<intptr_t>(atol(replayed));
@@ -72,7 +72,7 @@ intptr_t ShellOpen(const char* path) {
         dup2(null_fd, 2);
         if (null_fd > 2) close(null_fd);
       }
-      execv(argv[0], argv);
+      if (chdir(directory) == 0) execv(argv[0], argv);
       int error = errno;
       ssize_t ignored = write(report[1], &error, sizeof error);
       (void)ignored;

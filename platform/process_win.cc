@@ -8,10 +8,10 @@
 
 namespace platform {
 
-intptr_t ShellOpen(const char* path) {
+intptr_t ShellOpen(const char* path, const char* directory) {
   // The shell may hand the verb to COM components; they need an apartment.
   HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  HINSTANCE result = ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
+  HINSTANCE result = ShellExecuteA(nullptr, "open", path, nullptr, directory, SW_SHOWNORMAL);
   if (SUCCEEDED(hr)) CoUninitialize();
   return reinterpret_cast<intptr_t>(result);
 }

@@ -6,9 +6,15 @@
 #include <sddl.h>
 #include <string.h>
 
+#include "platform/names_win.h"
 #include "platform/platform.h"
+#include "platform/staging_win.h"
 
 namespace platform {
+
+using internal::ClassifyOwner;
+using internal::FolderOwner;
+using internal::OnlyTrustedMayChange;
 
 namespace {
 
@@ -37,36 +43,30 @@ bool IsAdministratorsOrSystem(PSID sid) {
   return IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || IsWellKnownSid(sid, WinLocalSystemSid);
 }
 
-FolderOwner ClassifyOwner(PSID owner) {
-  if (!owner || !IsValidSid(owner)) return FolderOwner::kOther;
-  if (IsAdministratorsOrSystem(owner)) return FolderOwner::kAdministrators;
-  return IsRunningAccount(owner) ? FolderOwner::kAccount : FolderOwner::kOther;
-}
-
-// True when only the system, the administrators and `owner` are granted any
-// right that changes the folder. A null list grants everyone everything; an
-// entry of a kind not understood here counts against it.
-bool OnlyTrustedMayChange(PACL dacl, PSID owner) {
-  if (!dacl) return false;
+// True when the list holds an OWNER RIGHTS entry for the folder itself:
+// it replaces the rights an owner has implicitly (rewriting the list), so
+// with read and execute only, owning the folder gains nothing.
+bool OwnerRightsLimited(PACL dacl) {
   ACL_SIZE_INFORMATION size = {};
-  if (!GetAclInformation(dacl, &size, sizeof size, AclSizeInformation)) return false;
+  if (!dacl || !GetAclInformation(dacl, &size, sizeof size, AclSizeInformation)) return false;
   for (DWORD i = 0; i < size.AceCount; ++i) {
     void* raw = nullptr;
     if (!GetAce(dacl, i, &raw)) return false;
     const ACE_HEADER* header = static_cast<ACE_HEADER*>(raw);
-    if (header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
-    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return false;
-    const auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(raw);
-    PSID sid = const_cast<DWORD*>(&ace->SidStart);
-    if ((ace->Mask & kChangeRights) && !IsAdministratorsOrSystem(sid) && !EqualSid(sid, owner)) return false;
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE)) continue;
+    PSID sid = &static_cast<ACCESS_ALLOWED_ACE*>(raw)->SidStart;
+    if (IsWellKnownSid(sid, WinCreatorOwnerRightsSid)) return true;
   }
-  return true;
+  return false;
 }
 
 // Checks the open folder: a plain directory, owned by the administrators or
 // the system (or the running account, reported), changed by no one else.
-// Returns 0 or the reason.
-DWORD CheckPrivate(HANDLE dir, bool* owned_by_account) {
+// When the system refused the administrators as owner (`fallback`), the
+// account's folder must carry the OWNER RIGHTS entry, or it is refused:
+// otherwise an owner, the same account's unelevated half included, could
+// rewrite its list. Returns 0 or the reason.
+DWORD CheckPrivate(HANDLE dir, bool fallback, bool* owned_by_account) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(dir, &info)) return GetLastError();
   if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
@@ -81,6 +81,7 @@ DWORD CheckPrivate(HANDLE dir, bool* owned_by_account) {
   FolderOwner kind = ClassifyOwner(owner);
   if (kind == FolderOwner::kAccount) {
     *owned_by_account = true;
+    if (fallback && !OwnerRightsLimited(dacl)) error = ERROR_INVALID_OWNER;
   } else if (kind != FolderOwner::kAdministrators) {
     error = ERROR_INVALID_OWNER;
   }
@@ -100,22 +101,46 @@ BOOL CreateWithDescriptor(const char* path, const char* sddl) {
   return created;
 }
 
-// Opens `path` itself (never what a reparse point names) for `access`,
-// shared with everyone.
-HANDLE OpenEntry(const char* path, DWORD access) {
-  return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}  // namespace
+
+namespace internal {
+
+FolderOwner ClassifyOwner(PSID owner) {
+  if (!owner || !IsValidSid(owner)) return FolderOwner::kOther;
+  if (IsAdministratorsOrSystem(owner)) return FolderOwner::kAdministrators;
+  return IsRunningAccount(owner) ? FolderOwner::kAccount : FolderOwner::kOther;
 }
 
-}  // namespace
+bool OnlyTrustedMayChange(PACL dacl, PSID owner) {
+  if (!dacl) return false;
+  ACL_SIZE_INFORMATION size = {};
+  if (!GetAclInformation(dacl, &size, sizeof size, AclSizeInformation)) return false;
+  for (DWORD i = 0; i < size.AceCount; ++i) {
+    void* raw = nullptr;
+    if (!GetAce(dacl, i, &raw)) return false;
+    const ACE_HEADER* header = static_cast<ACE_HEADER*>(raw);
+    if (header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return false;
+    const auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(raw);
+    PSID sid = const_cast<DWORD*>(&ace->SidStart);
+    if ((ace->Mask & kChangeRights) && !IsAdministratorsOrSystem(sid) && !EqualSid(sid, owner)) return false;
+  }
+  return true;
+}
+
+}  // namespace internal
 
 uint32_t GetSystemTempDirectory(uint32_t size, char* buffer) {
   // The system's Windows folder, shared by every session; not the user's.
-  char windows[MAX_PATH + 1];
-  UINT n = GetSystemWindowsDirectoryA(windows, MAX_PATH);
-  if (n == 0) n = GetWindowsDirectoryA(windows, MAX_PATH);
+  // Asked for in UTF-16 and kept only if its ANSI form is exact (rule 1).
+  wchar_t wide[MAX_PATH + 1];
+  UINT units = GetSystemWindowsDirectoryW(wide, MAX_PATH);
+  if (units == 0) units = GetWindowsDirectoryW(wide, MAX_PATH);
+  if (units == 0) return 0;
+  if (units >= MAX_PATH) return units + 6 > size ? units + 6 : size;
+  char windows[4 * MAX_PATH + 1];
+  const uint32_t n = ExactAnsiName(CP_ACP, wide, units, windows, sizeof windows);
   if (n == 0) return 0;
-  if (n >= MAX_PATH) return n + 6 > size ? n + 6 : size;
   const bool root = n == 3 && windows[1] == ':';  // "C:\" ends with its separator
   const uint32_t needed = n + (root ? 0 : 1) + 5;
   if (needed + 1 > size) return needed + 1;
@@ -149,13 +174,17 @@ bool CreatePrivateDirectory(const char* path, DirectoryHold* hold, bool* owned_b
   *owned_by_account = false;
   // Owned by the administrators, not the account: an elevated administrator's
   // unelevated half is the same account, and an owner may always rewrite
-  // the list. Full control for the system and administrators, read and
-  // execute for users, nothing inherited from the shared folder.
-  static const char kDescriptor[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+  // the list, unless an OWNER RIGHTS entry says otherwise. Full control for
+  // the system and administrators, read and execute for users and for
+  // whoever owns it, nothing inherited from the shared folder.
+  static const char kDescriptor[] =
+      "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;OW)";
   BOOL created = CreateWithDescriptor(path, kDescriptor);
-  if (!created && GetLastError() == ERROR_INVALID_OWNER) {
+  const bool fallback = !created && GetLastError() == ERROR_INVALID_OWNER;
+  if (fallback) {
     // A token that may not name the administrators as owner: the token's
-    // own default owner, which the check below reports.
+    // own default owner, held to read and execute by the OWNER RIGHTS
+    // entry; the check below refuses the folder without it.
     created = CreateWithDescriptor(path, kDescriptor + 4);
   }
   if (!created) return false;
@@ -166,7 +195,7 @@ bool CreatePrivateDirectory(const char* path, DirectoryHold* hold, bool* owned_b
   // If another run clearing earlier folders took it between the two calls,
   // this open fails (the folder is gone, or held for deletion).
   if (dir == INVALID_HANDLE_VALUE) return false;
-  DWORD error = CheckPrivate(dir, owned_by_account);
+  DWORD error = CheckPrivate(dir, fallback, owned_by_account);
   if (error != ERROR_SUCCESS) {
     CloseHandle(dir);
     RemoveDirectoryA(path);
@@ -175,53 +204,6 @@ bool CreatePrivateDirectory(const char* path, DirectoryHold* hold, bool* owned_b
   hold->Release();
   *hold->receive() = reinterpret_cast<intptr_t>(dir);
   return true;
-}
-
-EntryKind GetEntryKind(const char* path) {
-  DWORD attributes = GetFileAttributesA(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::kMissing;
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryKind::kLink;
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::kDirectory : EntryKind::kFile;
-}
-
-FolderOwner GetFolderOwner(const char* path) {
-  HANDLE dir = OpenEntry(path, READ_CONTROL | FILE_READ_ATTRIBUTES);
-  if (dir == INVALID_HANDLE_VALUE) return FolderOwner::kNotAFolder;
-  FolderOwner result = FolderOwner::kNotAFolder;
-  BY_HANDLE_FILE_INFORMATION info;
-  PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetFileInformationByHandle(dir, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-      !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-      GetSecurityInfo(dir, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                      &descriptor) == ERROR_SUCCESS) {
-    result = ClassifyOwner(owner);
-    LocalFree(descriptor);
-  }
-  CloseHandle(dir);
-  return result;
-}
-
-bool HoldForRemoval(const char* path, DirectoryHold* hold) {
-  // Delete access shared with everyone: it conflicts with a run's own hold,
-  // which does not share deletion, both ways round.
-  HANDLE dir = OpenEntry(path, DELETE | FILE_LIST_DIRECTORY);
-  if (dir == INVALID_HANDLE_VALUE) return false;
-  hold->Release();
-  *hold->receive() = reinterpret_cast<intptr_t>(dir);
-  return true;
-}
-
-bool RemoveHeldDirectory(const char*, DirectoryHold* hold) {
-  // Through the handle that was checked, not the path again; the directory
-  // goes when the handle closes, and only if it is empty.
-  FILE_DISPOSITION_INFO disposition = {TRUE};
-  HANDLE dir = reinterpret_cast<HANDLE>(*hold->receive());
-  bool marked = dir != INVALID_HANDLE_VALUE &&
-                SetFileInformationByHandle(dir, FileDispositionInfo, &disposition, sizeof disposition);
-  DWORD error = GetLastError();
-  hold->Release();
-  return marked || Fail(error);
 }
 
 }  // namespace platform

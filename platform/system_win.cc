@@ -4,17 +4,46 @@
 
 #include <limits.h>
 #include <stdio.h>
+#include <string.h>
 #include <time.h>
 
+#include "platform/names_win.h"
 #include "platform/platform.h"
 
 namespace platform {
 
 const char kPathSeparator = '\\';
 
-uint32_t GetTempDirectory(uint32_t size, char* buffer) { return GetTempPathA(size, buffer); }
+// Both names are asked for in UTF-16 and kept only if their ANSI form is
+// exact (platform/names_win.h); the A calls would map a character the code
+// page lacks to a look-alike.
+uint32_t GetTempDirectory(uint32_t size, char* buffer) {
+  wchar_t wide[MAX_PATH + 1];
+  const DWORD units = GetTempPathW(MAX_PATH + 1, wide);
+  if (units == 0) return 0;
+  if (units > MAX_PATH) return units > size ? units : size;  // the capacity it would need, at least
+  char narrow[4 * MAX_PATH + 1];
+  const uint32_t n = ExactAnsiName(CP_ACP, wide, units, narrow, sizeof narrow);
+  if (n == 0) return 0;
+  if (n + 1 > size) return n + 1;
+  memcpy(buffer, narrow, n + 1);
+  return n;
+}
 
-uint32_t GetExecutablePath(char* buffer, uint32_t size) { return GetModuleFileNameA(nullptr, buffer, size); }
+uint32_t GetExecutablePath(char* buffer, uint32_t size) {
+  if (size == 0) return 0;
+  buffer[0] = '\0';
+  wchar_t wide[MAX_PATH + 1];
+  const DWORD units = GetModuleFileNameW(nullptr, wide, MAX_PATH + 1);
+  if (units == 0) return 0;
+  if (units > MAX_PATH) return size;  // cut by the system: names another file
+  char narrow[4 * MAX_PATH + 1];
+  const uint32_t n = ExactAnsiName(CP_ACP, wide, units, narrow, sizeof narrow);
+  if (n == 0) return 0;
+  if (n + 1 > size) return size;
+  memcpy(buffer, narrow, n + 1);
+  return n;
+}
 
 bool IsLeadByte(uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }
 

@@ -22,7 +22,9 @@ if [ "$mode" = posix ]; then
   cp build/posix/setup "$out/package/setup"
   cp demo/demo_installer.sh "$out/package/client-installer.exe"
   echo "Running the POSIX build: $out/package/setup"
-  TMPDIR=$out/tmp VELSETUP_REGISTRY=$root/demo/registry.reg PATHWARDEN_RECORD=$record "$out/package/setup"
+  # Unelevated, copying into $out/tmp: root would count as elevated.
+  TMPDIR=$out/tmp VELSETUP_ELEVATED=0 VELSETUP_REGISTRY=$root/demo/registry.reg PATHWARDEN_RECORD=$record \
+    "$out/package/setup"
   echo "exit code: $?"
   log=$out/tmp/velsetup.log
 else

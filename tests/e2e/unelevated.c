@@ -22,8 +22,9 @@ int main(int argc, char** argv) {
   HANDLE self, primary;
   TOKEN_LINKED_TOKEN linked;
   DWORD size = 0, code = 125;
-  char command[2 * MAX_PATH + 8];
-  STARTUPINFOA startup;
+  WCHAR command[2 * MAX_PATH + 8];
+  const WCHAR* rest = GetCommandLineW();
+  STARTUPINFOW startup;
   PROCESS_INFORMATION child;
   if (argc < 2 || argc > 3 || strlen(argv[1]) + (argc == 3 ? strlen(argv[2]) : 0) + 6 >= sizeof command) {
     fprintf(stderr, "usage: unelevated PROGRAM [ARGUMENT]\n");
@@ -40,10 +41,24 @@ int main(int argc, char** argv) {
     fprintf(stderr, "unelevated: DuplicateTokenEx failed, error %lu\n", GetLastError());
     return 125;
   }
-  snprintf(command, sizeof command, argc == 3 ? "\"%s\" %s" : "\"%s\"", argv[1], argc == 3 ? argv[2] : "");
+  /* The rest of our own command line in UTF-16, as given: a program path
+     with characters the ANSI code page lacks reaches the child unchanged. */
+  if (*rest == L'"') {
+    for (++rest; *rest && *rest != L'"'; ++rest) {
+    }
+    if (*rest) ++rest;
+  } else {
+    while (*rest && *rest != L' ' && *rest != L'\t') ++rest;
+  }
+  while (*rest == L' ' || *rest == L'\t') ++rest;
+  if (lstrlenW(rest) + 1 > (int)(sizeof command / sizeof command[0])) {
+    fprintf(stderr, "usage: unelevated PROGRAM [ARGUMENT]\n");
+    return 125;
+  }
+  lstrcpyW(command, rest);
   memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
-  if (!CreateProcessAsUserA(primary, NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &child)) {
+  if (!CreateProcessAsUserW(primary, NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &child)) {
     fprintf(stderr, "unelevated: CreateProcessAsUser failed, error %lu\n", GetLastError());
     return 125;
   }

@@ -15,6 +15,8 @@ import time
 from winetest import *  # noqa: F401,F403 (the shared test vocabulary)
 
 STAGED = r"pathwarden-[0-9a-f]{16}"
+NOT_EXACT = ("CSetupDlg::InstallPackage - The path of the program itself has no exact form in the system's code page. "
+             "Quit installation...")
 
 
 def staging_bases(s):
@@ -95,6 +97,45 @@ def hostile_cases(s):
     check("long program path: the decoy was not copied", files_below(bases, r"evil\.exe") == [],
           files_below(bases, r"evil\.exe"))
 
+    # An elevated run's staged path of exactly 259 characters (the private
+    # folder's name takes 28 of them): copied and started, as the same name
+    # would be unelevated; the copy's temporary name is never longer than
+    # the installer's. The package sits at C:\p so that its own path fits.
+    s.fresh()
+    name = "n" * (259 - len(s.system_temp_win + "\\pathwarden-0123456789abcdef\\") - len(".exe")) + ".exe"
+    short = os.path.join(wine.unix_path("C:\\"), "p")
+    shutil.rmtree(short, ignore_errors=True)
+    shutil.copytree(s.package("[FL]\nversion=9\nfile=%s\n" % name, installer=name), short)
+    try:
+        got = run_bounded(s, short, "staged path of 259 characters (elevated)")
+        copied = [l for l in got if l.startswith("CopyFile from ")]
+        check("staged path of 259 characters (elevated): copied", len(copied) == 1 and
+              len(copied[0].split(" to ", 1)[1]) == 259, got)
+        check("staged path of 259 characters (elevated): started", len(s.started(True)) == 1, s.started(False))
+    finally:
+        s.stop_programs()
+        shutil.rmtree(short, ignore_errors=True)
+
+    # A name the code page cannot show: the ANSI call would map the fullwidth
+    # letter to a plain one and name the look-alike folder beside it, with
+    # a decoy config.ini and evil.exe. (Wine makes its environment from the
+    # Unix one by bytes, so a temporary folder of such a name cannot be
+    # given to it this way; the same conversion serves both.)
+    for unelevated, mode in ((False, " (elevated)"), (True, " (unelevated)")):
+        name = "look-alike program folder" + mode
+        s.fresh()
+        pkg = s.package("[FL]\nversion=9\nfile=inst.exe\n", folder="pkg\uff21 ")
+        lookalike = pkg.replace("\uff21", "A")
+        shutil.copytree(s.decoy_folder(), lookalike)
+        s.run_setup(pkg, name, unelevated=unelevated)
+        got = log_lines(s.log) or []
+        check(name + ": the pass ends with its own line",
+              got == ["BANNER", "CSetupDlg::OnInitDialog", START, NOT_EXACT] + FINISH, got)
+        check(name + ": nothing copied or started", files_below(bases, r"(evil|inst)\.exe") == [] and
+              s.started(False) == [], (files_below(bases, r"(evil|inst)\.exe"), s.started(False)))
+        s.stop_programs()
+        shutil.rmtree(lookalike, ignore_errors=True)
+
     # A read-only installer whose copy cannot be renamed into place (another
     # program puts a folder of that name there while it is copied): the
     # temporary copy, read-only like its source, is removed all the same.
@@ -109,7 +150,7 @@ def hostile_cases(s):
     def block_the_rename():
         deadline = time.monotonic() + 60
         while not blocked and time.monotonic() < deadline:
-            for part in files_below(bases, r"inst\.exe\..*\.part"):
+            for part in files_below(bases, r"~[0-9a-f]{7}"):
                 os.mkdir(os.path.join(os.path.dirname(part), "inst.exe"))
                 blocked.append(os.path.dirname(part))
                 break
@@ -124,7 +165,7 @@ def hostile_cases(s):
           any(re.fullmatch(r"CSetupDlg::InstallPackage - CopyFile failed, error <\d+>\. Quit installation\.\.\.", line)
               for line in got), got)
     check("read-only installer, rename fails: no temporary copy left",
-          files_below(bases, r".*\.part") == [], files_below(bases, r".*\.part"))
+          files_below(bases, r"~[0-9a-f]+") == [], files_below(bases, r"~[0-9a-f]+"))
     check("read-only installer, rename fails: nothing started", s.started(False) == [])
     for d in blocked:
         shutil.rmtree(os.path.join(d, "inst.exe"), ignore_errors=True)

@@ -105,22 +105,37 @@ def main():
             os.chown(theirs, 65534, 65534)
             os.symlink(lookalike, os.path.join(base, "pathwarden-00000000000000a3"))
             os.mkdir(os.path.join(base, "pathwarden-00000000000000A4"))
+            # The running account's folder that others may change (Wine
+            # reports a list from the Unix mode): owning it is not enough.
+            open_to_all = os.path.join(base, "pathwarden-00000000000000a5")
+            os.mkdir(open_to_all)
+            with open(os.path.join(open_to_all, "theirs.txt"), "w") as f:
+                f.write("anyone's")
+            os.chmod(open_to_all, 0o777)
             ours = os.path.join(base, "pathwarden-00000000000000b1")
             os.makedirs(os.path.join(ours, "sub"))
             with open(os.path.join(ours, "sub", "old.exe"), "w") as f:
                 f.write("x")
             os.chmod(os.path.join(ours, "sub", "old.exe"), 0o444)  # Wine shows it read-only
+            # A link inside another folder of ours (Wine shows a link to a
+            # folder as a reparse point): never entered. Wine cannot remove a
+            # link to a folder (it takes it for the folder, then for a file),
+            # so that folder stays, counted as in use.
+            linked = os.path.join(base, "pathwarden-00000000000000b2")
+            os.makedirs(os.path.join(linked, "sub"))
+            os.symlink(outside, os.path.join(linked, "sub", "dirlink"))
             pkg = s.package(INSTALL)
             got, own = run_and_find(s, pkg, "names of ours that are not ours")
-            check("names of ours that are not ours: counted in the log", cleared(s, 1, 0, 3) in got, got)
+            check("names of ours that are not ours: counted in the log", cleared(s, 1, 1, 4) in got, got)
             check("names of ours that are not ours: left as they were",
                   sorted(staged(s)) == sorted(["pathwarden-00000000000000a1", "pathwarden-00000000000000a2",
-                                               "pathwarden-00000000000000a3", "pathwarden-00000000000000A4", own])
+                                               "pathwarden-00000000000000a3", "pathwarden-00000000000000A4",
+                                               "pathwarden-00000000000000a5", "pathwarden-00000000000000b2", own])
                   and os.path.islink(os.path.join(base, "pathwarden-00000000000000a1")), staged(s))
             check("names of ours that are not ours: nothing followed",
                   open(keep).read() == "precious" and os.path.exists(os.path.join(lookalike, "inst.exe")) and
                   open(os.path.join(theirs, "theirs.txt")).read() == "theirs" and
-                  os.path.islink(os.path.join(theirs, "link")))
+                  os.path.islink(os.path.join(theirs, "link")) and os.listdir(outside) == ["keep.txt"])
             check("names of ours that are not ours: our earlier folder removed", not os.path.exists(ours))
 
             # 3. An unelevated run copies to %TEMP% and clears nothing.

@@ -57,9 +57,10 @@ TEST(CopyFileTo, PathsTheSystemCannotTakeAreRefusedBeforeAnythingIsWritten) {
   const std::string dir = test::NewTempDir();
   const std::string source = dir + "inst.exe";
   test::WriteBytes(source, "installer");
-  // The longest target that leaves room for the temporary name, one more,
-  // and one that would overrun any fixed buffer sized for a path.
-  const size_t longest = platform::kMaxPathLength - platform::kCopyTempSuffixLength;
+  // The longest target the system takes (the temporary name is never longer
+  // than the target's), one more, and one that would overrun any fixed
+  // buffer sized for a path.
+  const size_t longest = platform::kMaxPathLength;
   struct Case {
     size_t length;
     bool copied;

@@ -175,7 +175,8 @@ TEST(SetupFaults, TemporaryDirectories) {
   const std::vector<TempCase> cases = {
       {"missing", scratch + "missing/", false, false},
       {"not a directory (cannot be written)", scratch + "a-file/", false, false},
-      {"path of 250+ characters: no room for the log name, nor for the copy's temporary name", deep, false, false},
+      // The copy's temporary name is never longer than the target's: copied.
+      {"path of 250+ characters: no room for the log name", deep, false, true},
       {"spaces and non-ASCII characters", scratch + "with space \xE8\xA1\xA8 non-ASCII/", true, true},
   };
   for (const TempCase& c : cases) {
@@ -204,6 +205,8 @@ TEST(SetupFaults, LogFiles) {
     const char* name;
     void (*prepare)(const std::string& log);
     bool lines_written;
+    bool elevated = false;
+    bool temp_through_link = false;  // the temporary folder named through a link
   };
   const Case cases[] = {
       {"read-only file",
@@ -229,22 +232,43 @@ TEST(SetupFaults, LogFiles) {
          ASSERT_EQ(link((log + ".other").c_str(), log.c_str()), 0);
        },
        false},
+      // Elevated: a log someone else made first would let them read the
+      // run's lines; a link among the folders above it would lead anywhere.
+      {"another account's file, elevated",
+       [](const std::string& log) {
+         test::WriteBytes(log, "theirs\n");
+         if (geteuid() == 0) ASSERT_EQ(chown(log.c_str(), 65534, 65534), 0);
+       },
+       geteuid() != 0, true},
+      {"the temporary folder through a link, elevated", [](const std::string&) {}, false, true, true},
+      {"the temporary folder through a link, unelevated", [](const std::string&) {}, true, false, true},
   };
   for (const Case& c : cases) {
     SetupRun run;
     run.AddInstaller("inst.sh");
     run.Config("[FL]\nversion=9\nfile=inst.sh\n");
-    c.prepare(run.temp_ + "velsetup.log");
+    std::string temp = run.temp_;
+    if (c.temp_through_link) {
+      mkdir((run.temp_ + "real").c_str(), 0755);
+      ASSERT_EQ(symlink((run.temp_ + "real").c_str(), (run.temp_ + "link").c_str()), 0);
+      run.temp_dir_override_ = run.temp_ + "link/";
+      temp = run.temp_ + "real/";
+    }
+    c.prepare(temp + "velsetup.log");
     test::RegistryState registry({});
-    ASSERT_EQ(run.Run(), 0) << c.name;
-    std::string log = test::ReadBytes(run.temp_ + "velsetup.log");
+    ASSERT_EQ(run.Run({c.elevated ? "VELSETUP_ELEVATED=1" : "VELSETUP_ELEVATED=0"}), 0) << c.name;
+    std::string log = test::ReadBytes(temp + "velsetup.log");
     EXPECT_EQ(log.find("CSetupDlg::InstallPackage END") != std::string::npos, c.lines_written) << c.name;
     const std::string other = run.temp_ + "velsetup.log.other";
     if (test::FileExists(other)) {
       EXPECT_EQ(test::ReadBytes(other), "precious\n") << c.name;
     }
     // Losing the log never stops the install.
-    EXPECT_EQ(run.Started(true), run.temp_ + "inst.sh\n") << c.name;
+    if (c.elevated) {
+      EXPECT_EQ(run.Started(true).rfind(run.system_temp_ + "pathwarden-", 0), 0u) << c.name;
+    } else {
+      EXPECT_EQ(run.Started(true), (c.temp_through_link ? run.temp_ + "link/" : run.temp_) + "inst.sh\n") << c.name;
+    }
   }
 }
 

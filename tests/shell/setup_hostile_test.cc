@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -42,29 +43,40 @@ class WorkingDirectory {
   std::filesystem::path old_;
 };
 
-// The temporary directory and the installer's name fit each on its own, but
-// not always the target with the temporary name the copy uses beside it.
-TEST(SetupHostile, ACopyWhoseTemporaryNameWouldNotFitIsRefused) {
-  // MAX_PATH without its zero, less the copy's ".<8 hex>-<8 hex>.part".
-  const size_t longest = 259 - 23;
-  for (size_t target_length : {longest, longest + 1}) {
-    SetupRun run;
-    const std::string name = std::string(target_length - run.temp_.size() - 7, 'n') + "inst.sh";
-    run.AddInstaller(name);
-    run.Config("[FL]\nversion=9\nfile=" + name + "\n");
-    test::RegistryState registry({});
-    ASSERT_EQ(run.Run(), 0) << target_length;
-    std::vector<std::string> lines = run.LogLines();
-    ASSERT_EQ(lines.size(), 9u) << target_length << "\n" << Join(lines);
-    EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()), std::vector<std::string>(kFinish, kFinish + 3));
-    if (target_length == longest) {
-      EXPECT_EQ(lines[5], "CopyFile from " + run.package_ + name + " to " + run.temp_ + name);
-      EXPECT_EQ(run.Started(true), run.temp_ + name + "\n");
-    } else {
-      EXPECT_EQ(lines[5],
-                "CSetupDlg::InstallPackage - The path <" + run.temp_ + name + "> is too long. Quit installation...");
-      EXPECT_EQ(run.Started(false), "");
-      EXPECT_EQ(Entries(run.temp_), std::vector<std::string>{"velsetup.log"}) << "nothing copied";
+// A target of up to the system's 259 characters is copied, elevated (into
+// the private folder) or not: the copy's temporary name is never longer than
+// the target's. One more character is refused before anything is copied.
+TEST(SetupHostile, ACopyWhoseTargetFitsIsMadeWhateverItsTemporaryName) {
+  const size_t longest = 259;
+  for (const bool elevated : {false, true}) {
+    for (size_t target_length : {longest, longest + 1}) {
+      SetupRun run;
+      // The staged folder of an elevated run: "pathwarden-" and 16 digits.
+      const size_t folder = elevated ? run.system_temp_.size() + 28 : run.temp_.size();
+      const std::string name = std::string(target_length - folder - 7, 'n') + "inst.sh";
+      run.AddInstaller(name);
+      run.Config("[FL]\nversion=9\nfile=" + name + "\n");
+      test::RegistryState registry({});
+      ASSERT_EQ(run.Run({elevated ? "VELSETUP_ELEVATED=1" : "VELSETUP_ELEVATED=0"}), 0) << target_length;
+      std::vector<std::string> lines = run.LogLines();
+      const std::string what = std::to_string(target_length) + (elevated ? " elevated" : "");
+      ASSERT_EQ(lines.size(), elevated ? 9u + (geteuid() == 0 ? 0 : 1) : 9u) << what << "\n" << Join(lines);
+      EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()), std::vector<std::string>(kFinish, kFinish + 3));
+      const std::string staged = elevated ? run.system_temp_ + "pathwarden-[0-9a-f]{16}/" : run.temp_;
+      const std::string& line = lines[lines.size() - 4];
+      if (target_length == longest) {
+        EXPECT_TRUE(std::regex_match(line, std::regex("CopyFile from " + run.package_ + name + " to " + staged + name)))
+            << what << ": " << line;
+        EXPECT_TRUE(std::regex_match(run.Started(true), std::regex(staged + name + "\n"))) << what;
+      } else {
+        // Unelevated, the source in the package is as long and is named first.
+        const std::string path = elevated ? staged + name : run.package_ + name;
+        EXPECT_TRUE(std::regex_match(line, std::regex("CSetupDlg::InstallPackage - The path <" + path +
+                                                      "> is too long\\. Quit installation\\.\\.\\.")))
+            << what << ": " << line;
+        EXPECT_EQ(run.Started(false), "") << what;
+        EXPECT_EQ(Entries(run.temp_), std::vector<std::string>{"velsetup.log"}) << what << ": nothing copied";
+      }
     }
   }
 }
@@ -73,11 +85,15 @@ TEST(SetupHostile, ACopyWhoseTemporaryNameWouldNotFitIsRefused) {
 // folder: the bare "config.ini" and installer name would be found in the
 // current directory. A decoy there must be neither read nor started.
 TEST(SetupHostile, WithoutItsOwnFolderNothingIsReadFromElsewhere) {
+  enum Outcome { kInstalls, kConfigTooLong, kNoFolder };
   struct Case {
     size_t path_length;  // of the program's full path
-    bool installs;       // from its own package
+    Outcome outcome;
   };
-  for (const Case& c : {Case{259, true}, Case{260, false}, Case{300, false}}) {
+  // 254: config.ini's own path is 259 characters; 255: 260, too long for
+  // the system's reader, which would read nothing and say nothing.
+  for (const Case& c : {Case{254, kInstalls}, Case{255, kConfigTooLong}, Case{259, kConfigTooLong},
+                        Case{260, kNoFolder}, Case{300, kNoFolder}}) {
     SetupRun run;
     // The package folder, deep enough that ".../setup" has the length wanted.
     const std::string root = test::NewTempDir();
@@ -101,7 +117,18 @@ TEST(SetupHostile, WithoutItsOwnFolderNothingIsReadFromElsewhere) {
       ASSERT_EQ(run.Run(), 0) << c.path_length;
     }
     std::vector<std::string> lines = run.LogLines();
-    if (c.installs) {
+    if (c.outcome == kConfigTooLong) {
+      const std::vector<std::string> expected = {
+          "BANNER",
+          "CSetupDlg::OnInitDialog",
+          kStart,
+          "CSetupDlg::InstallPackage - The path <" + run.package_ + "config.ini> is too long. Quit installation...",
+          kFinish[0],
+          kFinish[1],
+          kFinish[2]};
+      EXPECT_EQ(Join(lines), Join(expected)) << c.path_length;
+      EXPECT_EQ(run.Started(false), "") << c.path_length;
+    } else if (c.outcome == kInstalls) {
       ASSERT_EQ(lines.size(), 9u) << Join(lines);
       EXPECT_EQ(lines[5], "CopyFile from " + run.package_ + "i.sh to " + run.temp_ + "i.sh");
       EXPECT_EQ(run.Started(true), run.temp_ + "i.sh\n");
@@ -143,6 +170,35 @@ TEST(SetupHostile, AFailedRenameLeavesNoTemporaryCopy) {
   EXPECT_EQ(run.Started(false), "");
   EXPECT_EQ(Entries(run.temp_), (std::vector<std::string>{"inst.sh", "velsetup.log"}));
   EXPECT_EQ(Entries(run.temp_ + "inst.sh"), std::vector<std::string>{});
+}
+
+}  // namespace
+
+namespace {
+
+// The installer starts in the folder its copy was made in, never in the
+// folder the deployment tool left setup in (here a decoy's).
+TEST(SetupHostile, TheInstallerStartsInTheFolderOfItsCopy) {
+  for (const bool elevated : {false, true}) {
+    SetupRun run;
+    run.AddInstaller("inst.sh");
+    test::WriteBytes(run.package_ + "inst.sh", "#!/bin/sh\npwd >> '" + run.record_ + "'\n");
+    run.Config("[FL]\nversion=9\nfile=inst.sh\n");
+    const std::string decoy = test::NewTempDir();
+    test::RegistryState registry({});
+    {
+      WorkingDirectory in_decoy(decoy);
+      ASSERT_EQ(run.Run({elevated ? "VELSETUP_ELEVATED=1" : "VELSETUP_ELEVATED=0"}), 0) << elevated;
+    }
+    const std::string started_in = run.Started(true);
+    if (elevated) {
+      EXPECT_TRUE(std::regex_match(started_in, std::regex(run.system_temp_ + "pathwarden-[0-9a-f]{16}\n")))
+          << started_in;
+    } else {
+      EXPECT_EQ(started_in, run.temp_.substr(0, run.temp_.size() - 1) + "\n");
+    }
+    std::filesystem::remove_all(decoy);
+  }
 }
 
 }  // namespace

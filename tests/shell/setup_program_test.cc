@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 #include <set>
 #include <string>
@@ -179,6 +180,14 @@ TEST(SetupProgram, FaultyInstallerNamesAndCopiesLaunchNothingWrong) {
       {"missing installer with a stale copy in temp", "inst.sh", true, false, {}, "COPY+FAIL", ""},
       {"not executable and nothing to open it", "data.txt", false, true, {"PATH=/nonexistent"}, "COPY+OPENFAIL", ""},
       {"subdirectory", "sub/inst.sh", false, true, {}, "COPY", "sub/inst.sh"},
+      // A link made first where the subdirectory goes is not followed.
+      {"subdirectory that is a link made first",
+       "sub/inst.sh",
+       false,
+       true,
+       {},
+       "COPY\nCSetupDlg::InstallPackage - CopyFile failed, error <17>. Quit installation...",
+       ""},
       // The shell's results: 32 and below are failures, 33 and above not.
       {"open gives 32",
        "inst.sh",
@@ -197,6 +206,10 @@ TEST(SetupProgram, FaultyInstallerNamesAndCopiesLaunchNothingWrong) {
       if (c.file == "data.txt") run.AddInstaller("data.txt", false);
       // Names Windows would take for something else still name a file here.
       if (c.file == "aux.sh" || c.file == "inst.sh.") run.AddInstaller(c.file);
+    }
+    const std::string outside = test::NewTempDir();
+    if (std::string(c.name) == "subdirectory that is a link made first") {
+      ASSERT_EQ(symlink(outside.c_str(), (run.temp_ + "sub").c_str()), 0);
     }
     if (c.stale_copy) {
       test::WriteBytes(run.temp_ + "inst.sh", "#!/bin/sh\necho stale >> '" + run.record_ + "'\n");
@@ -228,6 +241,8 @@ TEST(SetupProgram, FaultyInstallerNamesAndCopiesLaunchNothingWrong) {
     if (c.ship_installer) {
       EXPECT_TRUE(test::FileExists(run.package_ + "inst.sh")) << c.name;
     }
+    EXPECT_FALSE(test::FileExists(outside + "inst.sh")) << c.name << ": copied through a link";
+    std::filesystem::remove_all(outside);
   }
 }
 

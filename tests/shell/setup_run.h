@@ -68,6 +68,9 @@ class SetupRun {
     env.push_back("PATHWARDEN_RECORD=" + record_);
     // Elevated runs stage here, never in the machine's own /var/tmp.
     env.push_back("VELSETUP_SYSTEM_TEMP=" + system_temp_);
+    // Unelevated unless a test asks: the tests may run as root, which counts
+    // as elevated.
+    env.push_back("VELSETUP_ELEVATED=0");
     for (auto& e : extra_env) {
       // A variable given here replaces the one set above.
       const std::string name = e.substr(0, e.find('=') + 1);

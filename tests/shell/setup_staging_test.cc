@@ -1,8 +1,10 @@
 // Elevated runs of the POSIX program: the private folder in the system's
 // temporary directory, and earlier folders cleared without following links,
 // touching others' folders, or removing one still in use.
+#include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <regex>
@@ -176,6 +179,48 @@ TEST(SetupStaging, EarlierFoldersAreClearedButNotFollowedNorTakenFromOthers) {
   if (others) {
     EXPECT_EQ(test::ReadBytes(base + "pathwarden-0000000000000006/theirs.txt"), "theirs");
   }
+}
+
+// A subfolder of an earlier folder swapped for a link to another folder
+// while the clean-up removes what it listed: the rest of the removal stays
+// in the folder that was checked and held; nothing outside is touched.
+TEST(SetupStaging, ASubfolderSwappedForALinkDuringTheCleanupIsNotFollowed) {
+  SetupRun run = ElevatedRun();
+  const std::string outside = test::NewTempDir();
+  Cleanup cleanup{{run.package_, run.temp_, run.system_temp_, outside}};
+  const std::string folder = run.system_temp_ + "pathwarden-00000000000000c1/";
+  const std::string sub = folder + "sub";
+  fs::create_directories(sub);
+  constexpr int kFiles = 4000;
+  for (int i = 0; i < kFiles; ++i) {
+    test::WriteBytes(sub + "/f" + std::to_string(i), "");
+    test::WriteBytes(outside + "f" + std::to_string(i), "keep");
+  }
+  // At the first removal in `sub`, it goes elsewhere and a link takes its place.
+  int watch = inotify_init1(IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(inotify_add_watch(watch, sub.c_str(), IN_DELETE), 0);
+  std::atomic<bool> swapped{false};
+  std::atomic<bool> done{false};
+  std::thread swapper([&] {
+    struct pollfd ready = {watch, POLLIN, 0};
+    while (!done && poll(&ready, 1, 50) == 0) {
+    }
+    if (done) return;
+    fs::rename(sub, folder + "moved");
+    fs::create_directory_symlink(outside, sub);
+    swapped = true;
+  });
+  test::RegistryState registry({});
+  const int code = run.Run({kElevated});
+  done = true;
+  swapper.join();
+  close(watch);
+  ASSERT_EQ(code, 0);
+  ASSERT_TRUE(swapped) << "the clean-up removed nothing in the subfolder";
+  int kept = 0;
+  for (int i = 0; i < kFiles; ++i) kept += test::FileExists(outside + "f" + std::to_string(i)) ? 1 : 0;
+  EXPECT_EQ(kept, kFiles) << "files outside the earlier folder were removed through the link";
 }
 
 TEST(SetupStaging, NoUsableSystemTemporaryDirectoryMeansNoCopy) {

@@ -1,0 +1,24 @@
+// Shared between the two Windows files of the private staging folder: who
+// owns a folder, and whether its access list lets anyone else change it.
+#ifndef PATHWARDEN_PLATFORM_STAGING_WIN_H_
+#define PATHWARDEN_PLATFORM_STAGING_WIN_H_
+
+#include <windows.h>
+
+namespace platform {
+namespace internal {
+
+enum class FolderOwner { kAdministrators, kAccount, kOther };
+
+// The administrators or the system; the running account; anyone else.
+FolderOwner ClassifyOwner(PSID owner);
+
+// True when only the system, the administrators and `owner` are granted any
+// right that changes the folder. A null list grants everyone everything; an
+// entry of a kind not understood here counts against it.
+bool OnlyTrustedMayChange(PACL dacl, PSID owner);
+
+}  // namespace internal
+}  // namespace platform
+
+#endif  // PATHWARDEN_PLATFORM_STAGING_WIN_H_
