@@ -251,6 +251,12 @@ bool CreatePrivateDirectory(const char* path, DirectoryHold* hold, bool* owned_b
 // visited. False if the directory cannot be read.
 bool ListDirectory(const char* path, void (*visit)(void* context, const char* name), void* context);
 
+// What a directory entry is, read without following it. For readers that
+// only look (the check tool's log folders): by rule 2 nothing may act on a
+// path because of what this said.
+enum class EntryKind { kMissing, kFile, kDirectory, kLink };
+EntryKind GetEntryKind(const char* path);
+
 // Clears an earlier staging folder: the entry `name` of `base` (ending with
 // the separator) and everything below it, as one operation under rule 2.
 // The entry is opened itself and held so that nobody can rename, replace or

@@ -237,7 +237,9 @@ TEST(SetupFaults, LogFiles) {
       {"another account's file, elevated",
        [](const std::string& log) {
          test::WriteBytes(log, "theirs\n");
-         if (geteuid() == 0) ASSERT_EQ(chown(log.c_str(), 65534, 65534), 0);
+         if (geteuid() == 0) {
+           ASSERT_EQ(chown(log.c_str(), 65534, 65534), 0);
+         }
        },
        geteuid() != 0, true},
       {"the temporary folder through a link, elevated", [](const std::string&) {}, false, true, true},
