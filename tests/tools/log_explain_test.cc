@@ -73,6 +73,13 @@ std::string Interleave(const std::string& a, const std::string& b) {
   return out;
 }
 
+// `text` with the first `from` replaced by `to`.
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  const size_t at = text.find(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
 // The "  outcome: " lines of a plain report, in order.
 std::vector<std::string> Outcomes(const std::string& report) {
   std::vector<std::string> outcomes;
@@ -124,6 +131,11 @@ TEST(ExplainLog, EachOutcomeOfRealRunsAndTheirDamage) {
       {"no system temporary folder", RealLog(no_system_temp), {"stopped by a check: no system temporary folder"}},
       {"installer already in the temporary folder", RealLog(in_temp), {"installer started"}},
       {"own path too long", RealLog(deep), {"stopped by a check: own path missing or too long"}},
+      // Only Windows writes this line: the POSIX run's line, as Windows words it.
+      {"own path without an exact form",
+       Replaced(RealLog(deep), "is missing or longer than 259 characters",
+                "has no exact form in the system's code page"),
+       {"stopped by a check: own path has no exact form in the code page"}},
       {"two runs one after the other", started + latest, {"installer started", "nothing to install"}},
       {"crashed after the copy", CutAfter(started, "CopyFile from "), {"no last line"}},
       {"crashed before the decision", CutAfter(latest, "InstallPackage START"), {"no last line"}},

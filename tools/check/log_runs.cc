@@ -67,6 +67,9 @@ const StopKind kStops[] = {
      "fix [FL] file in config.ini: a plain name relative to the package folder (the reason is in the line)"},
     {"The path of the program itself", "own path missing or too long",
      "unpack the package to a shorter folder and run setup from there"},
+    // After the line above, which it refines: the last row that fits wins.
+    {"The path of the program itself has no exact form", "own path has no exact form in the code page",
+     "rename the package folder: its path has a character the system's code page lacks"},
     {"The path <", "path too long", "unpack to a shorter folder, or shorten the installer's name"},
     {"No temporary directory", "no temporary folder", "check TEMP and TMP of the account that ran setup"},
     {"No usable system temporary directory", "no system temporary folder",
