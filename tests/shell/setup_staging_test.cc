@@ -110,6 +110,32 @@ TEST(SetupStaging, RepeatedRunsKeepOneCopyThatIsNotRunning) {
   EXPECT_EQ(lines.size(), 9u * 3 + 2) << Join(lines);
 }
 
+// Anyone may fill the shared folder with names of ours: a run clears at most
+// 64 earlier folders, and the next run takes the rest.
+TEST(SetupStaging, ARunClearsAtMost64EarlierFoldersAndTheNextTheRest) {
+  SetupRun run = ElevatedRun();
+  Cleanup cleanup{{run.package_, run.temp_, run.system_temp_}};
+  test::RegistryState registry({});
+  for (int i = 0; i < 70; ++i) {
+    char name[32];
+    snprintf(name, sizeof name, "pathwarden-%016x", i);
+    ASSERT_TRUE(fs::create_directory(run.system_temp_ + "/" + name)) << name;
+  }
+  struct Step {
+    int removed;
+    size_t left;  // the run's own folder included
+  };
+  const Step steps[] = {{64, 7}, {7, 1}};
+  for (const Step& step : steps) {
+    ASSERT_EQ(run.Run({kElevated}), 0);
+    const std::vector<std::string> lines = run.LogLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), CleanupLine(run.system_temp_, step.removed, 0, 0)), lines.end())
+        << "a run that should remove " << step.removed << "\n"
+        << Join(lines);
+    EXPECT_EQ(StagingEntries(run.system_temp_).size(), step.left) << "after removing " << step.removed;
+  }
+}
+
 TEST(SetupStaging, EarlierFoldersAreClearedButNotFollowedNorTakenFromOthers) {
   SetupRun run = ElevatedRun();
   const std::string outside = test::NewTempDir();
