@@ -419,7 +419,7 @@ def main():
         check("window closed during the copy: END written", got[-1:] == ["CSetupDlg::InstallPackage END"], got)
         started = s.started(True)
         if started:
-            size = os.path.getsize(wine.unix_path(started[0]))
+            size = os.path.getsize(s.local_path(started[0]))
             check("window closed during the copy: the started copy is whole",
                   size == os.path.getsize(os.path.join(pkg, "inst.exe")), size)
         else:
@@ -459,7 +459,7 @@ def main():
             else:
                 started = s.started(True, count)
                 check("%s: every run started its own whole copy" % count_name,
-                      len(set(started)) == count and all(os.path.getsize(wine.unix_path(p)) == size for p in started),
+                      len(set(started)) == count and all(os.path.getsize(s.local_path(p)) == size for p in started),
                       started)
             s.stop_programs()
 

@@ -154,7 +154,7 @@ class Wine:
         env = dict(self.env, **(extra_env or {}))
         p = subprocess.run([self.runner] + list(args), env=env, capture_output=True, text=True, timeout=RUN_LIMIT)
         if check_rc and p.returncode != 0:
-            raise RuntimeError("%s failed: %s %s" % (args, p.stdout, p.stderr))
+            raise RuntimeError("%s failed with exit code %s: %s %s" % (args, p.returncode, p.stdout, p.stderr))
         return p
 
     def unix_path(self, windows_path):
@@ -335,6 +335,15 @@ class Session:
         if unelevated:
             return re.escape(self.temp_win + "\\")
         return re.escape(self.system_temp_win + "\\") + r"pathwarden-[0-9a-f]{16}\\"
+
+    def local_path(self, windows_path):
+        """The Unix path of a file in the user's or the system's temporary
+        folder, worked out here: asking Wine (winepath) while many programs
+        run is one more thing that can fail by chance."""
+        for base_win, base in ((self.system_temp_win, self.system_temp), (self.temp_win, self.temp)):
+            if windows_path.lower().startswith(base_win.lower() + "\\"):
+                return os.path.join(base, *windows_path[len(base_win) + 1:].split("\\"))
+        return self.wine.unix_path(windows_path)
 
     def owner_line(self, folder_win):
         """What an elevated run logs under Wine, which keeps no owner of its own
