@@ -109,9 +109,11 @@ bool FindLogs(const std::string& path, int depth, std::vector<std::string>* foun
   }
   std::sort(files.found.begin(), files.found.end());
   for (const std::string& entry : files.found) {
-    if (platform::GetEntryKind(entry.c_str()) == platform::EntryKind::kDirectory) {
+    // Links and other entries are passed over, never followed.
+    const platform::EntryKind entry_kind = platform::GetEntryKind(entry.c_str());
+    if (entry_kind == platform::EntryKind::kDirectory) {
       if (!FindLogs(entry, depth + 1, found)) return false;
-    } else if (platform::GetEntryKind(entry.c_str()) == platform::EntryKind::kFile) {
+    } else if (entry_kind == platform::EntryKind::kFile) {
       found->push_back(entry);
     }
   }
