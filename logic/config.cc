@@ -4,6 +4,7 @@
 
 #include "logic/text.h"
 #include "platform/platform.h"
+#include "platform/profile.h"
 
 const char kConfigFileName[] = "config.ini";
 const char kClientSection[] = "FL";
@@ -25,8 +26,9 @@ std::string GetExeDirectory(bool* inexact) {
 
 PackageConfig::PackageConfig(std::string path) : path_(std::move(path)) {}
 
-std::string PackageConfig::Read(const char* section, const char* key) {
+std::string PackageConfig::Read(const char* section, const char* key, bool* inexact) {
   uint32_t n = platform::ReadProfileString(section, key, "", buffer_, 260, path_.c_str());
+  if (inexact) *inexact = n == 0 && platform::GetLastSystemError() == platform::kErrorNoExactName;
   if (n > 259) n = 259;
   return std::string(buffer_, n);
 }

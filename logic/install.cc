@@ -106,7 +106,8 @@ const char* ComponentProblem(const std::string& component) {
 
 }  // namespace
 
-const char* InstallerNameProblem(const std::string& name) {
+const char* InstallerNameProblem(const std::string& name, bool inexact) {
+  if (inexact) return "has no exact form in the system's code page";
   if (name.empty()) return "is empty";
   if (IsNameSeparator(name[0])) return "is an absolute or UNC path";
   size_t start = 0;
@@ -182,8 +183,9 @@ void DecideAndInstall() {
 
   const bool install = MachineIsOlder(nLocalFLVersion, nConfigFLVersion, nLocalDriverVersion, nConfigDriverVersion);
   if (install) {
-    const std::string name = config.Read(kClientSection, kInstallerKey);
-    const char* problem = InstallerNameProblem(name);
+    bool name_inexact = false;
+    const std::string name = config.Read(kClientSection, kInstallerKey, &name_inexact);
+    const char* problem = InstallerNameProblem(name, name_inexact);
     if (strTempDir.empty()) {
       // The target would be the bare name: the shipped installer itself.
       Log("CSetupDlg::InstallPackage - No temporary directory. Quit installation...");

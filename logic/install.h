@@ -22,8 +22,10 @@ uint32_t InstallPackage(void* setup_window);
 // it can: it must be a non-empty path relative to the package folder that
 // stays inside it (no root, drive, UNC prefix, stream or ".." component), and
 // no component may name a device (CON, NUL, COM1, "aux.exe", ...) or end in a
-// dot or a space, which the system would drop.
-const char* InstallerNameProblem(const std::string& name);
+// dot or a space, which the system would drop. `inexact` tells that the
+// configuration's value had no exact form in the ANSI code page (its
+// look-alike would name another file): that is the problem, whatever `name`.
+const char* InstallerNameProblem(const std::string& name, bool inexact = false);
 
 // Where the installer copy goes: `temp_dir` itself, or, when the process runs
 // elevated or as the system account, a fresh subfolder of it (then the

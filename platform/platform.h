@@ -96,15 +96,6 @@ uint16_t UpperDoubleByte(uint16_t unit);
 // unterminated. `buffer` may be null when `size` is 0: a measurement.
 int FormatText(char* buffer, size_t size, const char* format, va_list args);
 
-// ---- Configuration file ----------------------------------------------------
-
-// Reads `key` of `section` from the initialisation file `path` into `buffer`
-// (capacity `size`). Writes the default when the file, section or key is
-// missing. Returns the number of bytes written without the terminating zero;
-// at most size - 1. (GetPrivateProfileStringA.)
-uint32_t ReadProfileString(const char* section, const char* key, const char* default_value, char* buffer, uint32_t size,
-                           const char* path);
-
 // ---- Registry (HKEY_LOCAL_MACHINE only) ------------------------------------
 
 // Access masks as Windows defines them.

@@ -1,4 +1,4 @@
-// POSIX stand-in: paths, text, the configuration reader, time, elevation and
+// POSIX stand-in: paths, text, time, elevation and
 // randomness.
 #include <errno.h>
 #include <fcntl.h>
@@ -12,7 +12,6 @@
 
 #include <string>
 
-#include "platform/ini_file.h"
 #include "platform/platform.h"
 #include "platform/posix_internal.h"
 
@@ -56,7 +55,6 @@ bool ReadWholeFile(const char* path, std::string* out) {
 
 }  // namespace internal
 
-using internal::ReadWholeFile;
 using internal::SetError;
 
 uint32_t GetTempDirectory(uint32_t size, char* buffer) {
@@ -103,21 +101,6 @@ int FormatText(char* buffer, size_t size, const char* format, va_list args) {
     return -1;
   }
   return length;
-}
-
-uint32_t ReadProfileString(const char* section, const char* key, const char* default_value, char* buffer, uint32_t size,
-                           const char* path) {
-  if (size == 0) return 0;
-  std::string bytes;
-  std::string raw;
-  if (ReadWholeFile(path, &bytes) && FindProfileValue(bytes, section, key, &raw)) {
-    return CopyProfileValue(raw, buffer, size);
-  }
-  size_t n = strlen(default_value);
-  if (n > size - 1) n = size - 1;
-  memcpy(buffer, default_value, n);
-  buffer[n] = '\0';
-  return static_cast<uint32_t>(n);
 }
 
 uint32_t GetLastSystemError() { return internal::t_last_error; }

@@ -1,4 +1,4 @@
-// Windows side of the boundary: paths, text, the configuration reader, time,
+// Windows side of the boundary: paths, text, time,
 // elevation and randomness.
 #include <windows.h>
 
@@ -69,11 +69,6 @@ int FormatText(char* buffer, size_t size, const char* format, va_list args) {
   }
   buffer[length] = '\0';
   return length;
-}
-
-uint32_t ReadProfileString(const char* section, const char* key, const char* default_value, char* buffer, uint32_t size,
-                           const char* path) {
-  return GetPrivateProfileStringA(section, key, default_value, buffer, size, path);
 }
 
 uint32_t GetLastSystemError() { return GetLastError(); }

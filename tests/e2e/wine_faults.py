@@ -136,6 +136,23 @@ def hostile_cases(s):
         s.stop_programs()
         shutil.rmtree(lookalike, ignore_errors=True)
 
+    # A UTF-16 config.ini naming the installer with a letter the code page
+    # lacks, beside a look-alike: the A reader would give "Ainst.exe" and
+    # copy and start the look-alike, elevated.
+    name = "installer name without an exact form"
+    s.fresh()
+    pkg = s.package("\ufeff[FL]\r\nversion=9\r\nfile=\uff21inst.exe\r\n".encode("utf-16-le"),
+                    installer="\uff21inst.exe")
+    shutil.copy(os.path.join(s.decoy_folder(), "evil.exe"), os.path.join(pkg, "Ainst.exe"))
+    s.run_setup(pkg, name)
+    got = log_lines(s.log) or []
+    refusal = ("CSetupDlg::InstallPackage - The installer file name <> has no exact form in the system's code page. "
+               "Quit installation...")
+    check(name + ": refused in the log", got[3:6] == versions(0, 9, 0, 0) + [refusal] and got[-3:] == FINISH, got)
+    check(name + ": nothing copied or started", files_below(bases, r".*inst\.exe") == [] and s.started(False) == [],
+          (files_below(bases, r".*inst\.exe"), s.started(False)))
+    s.stop_programs()
+
     # A read-only installer whose copy cannot be renamed into place (another
     # program puts a folder of that name there while it is copied): the
     # temporary copy, read-only like its source, is removed all the same.
@@ -204,7 +221,7 @@ def main():
                   len(got) >= 9 and got[:3] == ["BANNER", "CSetupDlg::OnInitDialog", "CSetupDlg::InstallPackage START"]
                   and got[-1] == "CSetupDlg::InstallPackage END" and not any("UNEXPECTED" in l for l in got), got)
 
-        # Configuration files through the real GetPrivateProfileStringA.
+        # Configuration files through the real profile reader.
         wine.reg_clear()
         keys = "[FL]\nversion=1.2.4\nfile=inst.exe\n[driver]\nversion=2.0.1\n"
         utf16 = "\ufeff" + keys.replace("\n", "\r\n")
@@ -212,6 +229,8 @@ def main():
             ("empty config", "", 0, 0),
             ("binary garbage config", bytes((i * 7919 + 13) % 256 for i in range(4096)), 0, 0),
             ("UTF-16 config", utf16.encode("utf-16-le"), 124, 201),
+            ("UTF-16 version in fullwidth digits (no exact form)",
+             "\ufeff[FL]\r\nversion=\uff19\r\n[driver]\r\nversion=2\r\n".encode("utf-16-le"), 0, 2),
             ("10 MB config with the keys at its end", "[x]\n" + ";" * (10 << 20) + "\n" + keys, 124, 201),
             ("lines of 100000 characters", "[FL]\nx=" + "x" * 100000 + "\n" + keys[5:], 124, 201),
             ("version of 300 characters", "[FL]\nversion=" + "1" * 300 + "\n", None, 0),

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/profile.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -66,6 +67,45 @@ TEST(ProfileString, FollowsTheWindowsReader) {
     memset(buffer, 0, sizeof buffer);
     uint32_t n = platform::ReadProfileString(c.section, c.key, "", buffer, 260, path.c_str());
     EXPECT_EQ(std::string(buffer, n), c.expected) << c.name;
+    EXPECT_EQ(n, strlen(buffer)) << c.name;
+  }
+}
+
+// A value is kept only in a form that converts back to the file's own text:
+// the A reader would map a character the code page lacks to a look-alike.
+// The Windows rows assume a code page without fullwidth letters (Wine's
+// default, 1252); the stand-in's code page is UTF-8, where all convert.
+TEST(ProfileString, KeepsOnlyValuesWithAnExactForm) {
+  struct ExactCase {
+    const char* name;
+    std::u16string file;
+    std::string windows;  // the value; empty with kErrorNoExactName when `inexact`
+    bool inexact;
+    std::string posix;
+  };
+  const ExactCase cases[] = {
+      {"plain name", u"[FL]\r\nfile=inst.exe\r\n", "inst.exe", false, "inst.exe"},
+      {"Latin-1 letter", u"[FL]\r\nfile=caf\u00E9.exe\r\n", "caf\xE9.exe", false, "caf\xC3\xA9.exe"},
+      {"fullwidth letter", u"[FL]\r\nfile=\uFF21inst.exe\r\n", "", true, "\xEF\xBC\xA1inst.exe"},
+      {"fullwidth digit", u"[FL]\r\nfile=\uFF19\r\n", "", true, "\xEF\xBC\x99"},
+      {"pair cut at 259 units", u"[FL]\r\nfile=" + std::u16string(258, u'a') + u"\U0001F600\r\n", std::string(258, 'a'),
+       false, std::string(258, 'a') + "\xF0"},
+  };
+  const std::string dir = test::NewTempDir();
+  int index = 0;
+  for (const ExactCase& c : cases) {
+    std::string path = dir + "exact" + std::to_string(index++) + ".ini";
+    test::WriteBytes(path, test::Utf16Le(c.file, true));
+    char buffer[261];
+    memset(buffer, 'x', sizeof buffer);
+    uint32_t n = platform::ReadProfileString("FL", "file", "", buffer, 260, path.c_str());
+#ifdef _WIN32
+    EXPECT_EQ(std::string(buffer, n), c.windows) << c.name;
+    EXPECT_EQ(n == 0 && platform::GetLastSystemError() == platform::kErrorNoExactName, c.inexact) << c.name;
+#else
+    EXPECT_EQ(std::string(buffer, n), c.posix) << c.name;
+    EXPECT_NE(platform::GetLastSystemError(), platform::kErrorNoExactName) << c.name;
+#endif
     EXPECT_EQ(n, strlen(buffer)) << c.name;
   }
 }

@@ -109,10 +109,14 @@ void RememberScratch(const std::string& dir) {
 }  // namespace internal
 
 std::string Utf16Le(const std::string& ascii, bool bom) {
+  return Utf16Le(std::u16string(ascii.begin(), ascii.end()), bom);
+}
+
+std::string Utf16Le(const std::u16string& text, bool bom) {
   std::string out = bom ? "\xFF\xFE" : "";
-  for (char c : ascii) {
-    out += c;
-    out += '\0';
+  for (char16_t unit : text) {
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>(unit >> 8);
   }
   return out;
 }

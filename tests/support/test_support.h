@@ -26,6 +26,7 @@ bool FileExists(const std::string& path);
 
 // `ascii` widened to UTF-16LE, with a byte-order mark in front if `bom`.
 std::string Utf16Le(const std::string& ascii, bool bom);
+std::string Utf16Le(const std::u16string& text, bool bom);
 
 // The version number of `count` ones joined (1...1), computed independently
 // of the code under test: 32-bit wrap-around included.

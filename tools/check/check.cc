@@ -96,7 +96,8 @@ bool CheckPackage(const std::string& folder, Report* report, std::string* error)
   p.client.number = ParseVersion(p.client.text.c_str());
   p.driver = {kDriverSection, kVersionKey, config.Read(kDriverSection, kVersionKey)};
   p.driver.number = ParseVersion(p.driver.text.c_str());
-  p.installer = {kClientSection, kInstallerKey, config.Read(kClientSection, kInstallerKey)};
+  bool inexact = false;
+  p.installer = {kClientSection, kInstallerKey, config.Read(kClientSection, kInstallerKey, &inexact)};
 
   if (!p.config_exists) {
     report->problems.push_back("no config.ini at " + p.config_path + ": setup reads every value as empty");
@@ -113,7 +114,7 @@ bool CheckPackage(const std::string& folder, Report* report, std::string* error)
         "causes an install");
   }
 
-  p.name_problem = InstallerNameProblem(p.installer.text);
+  p.name_problem = InstallerNameProblem(p.installer.text, inexact);
   if (p.name_problem) {
     p.refusal = InstallerNameRefusal(p.installer.text, p.name_problem);
     report->problems.push_back("setup refuses the installer name: " + p.refusal);

@@ -1,0 +1,31 @@
+// POSIX stand-in of the initialisation-file reader: the rules of the Windows
+// reader (platform/ini_file.h) over the file's bytes. The ANSI code page here
+// is UTF-8, which every UTF-16 character converts to.
+#include "platform/profile.h"
+
+#include <string.h>
+
+#include <string>
+
+#include "platform/ini_file.h"
+#include "platform/posix_internal.h"
+
+namespace platform {
+
+uint32_t ReadProfileString(const char* section, const char* key, const char* default_value, char* buffer, uint32_t size,
+                           const char* path) {
+  internal::SetError(0);
+  if (size == 0) return 0;
+  std::string bytes;
+  std::string raw;
+  if (internal::ReadWholeFile(path, &bytes) && FindProfileValue(bytes, section, key, &raw)) {
+    return CopyProfileValue(raw, buffer, size);
+  }
+  size_t n = strlen(default_value);
+  if (n > size - 1) n = size - 1;
+  memcpy(buffer, default_value, n);
+  buffer[n] = '\0';
+  return static_cast<uint32_t>(n);
+}
+
+}  // namespace platform

@@ -1,0 +1,61 @@
+// Windows side of the initialisation-file reader: the wide reader, whose
+// values are kept only in their exact ANSI form (platform/names_win.h).
+#include "platform/profile.h"
+
+#include <windows.h>
+
+#include "platform/names_win.h"
+
+namespace platform {
+namespace {
+
+// `text` (8-bit, in the ANSI code page) as UTF-16 in `wide` (capacity
+// `units`, zero included); false if it is not valid there or does not fit.
+bool Widen(const char* text, wchar_t* wide, int units) {
+  const int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, wide, units);
+  return n > 0;
+}
+
+bool IsHighSurrogate(wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
+}  // namespace
+
+uint32_t ReadProfileString(const char* section, const char* key, const char* default_value, char* buffer, uint32_t size,
+                           const char* path) {
+  if (size > 0) buffer[0] = '\0';
+  if (size < 2) return 0;
+  wchar_t wide_path[MAX_PATH + 1];
+  wchar_t wide_section[64];
+  wchar_t wide_key[64];
+  wchar_t wide_default[64];
+  if (!Widen(path, wide_path, MAX_PATH + 1) || !Widen(section, wide_section, 64) || !Widen(key, wide_key, 64) ||
+      !Widen(default_value, wide_default, 64)) {
+    return 0;  // the conversion's error stays: nothing was read
+  }
+  wchar_t value[MAX_PATH + 1];
+  const DWORD capacity = size < MAX_PATH + 1 ? size : MAX_PATH + 1;
+  SetLastError(0);
+  DWORD units = GetPrivateProfileStringW(wide_section, wide_key, wide_default, value, capacity, wide_path);
+  const DWORD read_error = GetLastError();
+  if (units >= capacity - 1) {
+    // Cut at the buffer: never keep half of a surrogate pair.
+    units = capacity - 1;
+    if (units > 0 && IsHighSurrogate(value[units - 1])) --units;
+  }
+  // A value whose ANSI form does not fit is cut at a character's end, as
+  // the A reader cuts at `size` - 1 bytes; never in a surrogate pair.
+  while (units > 0) {
+    const uint32_t n = ExactAnsiName(CP_ACP, value, units, buffer, size);
+    if (n > 0) {
+      SetLastError(read_error);
+      return n;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return 0;  // kErrorNoExactName
+    --units;
+    if (units > 0 && IsHighSurrogate(value[units - 1])) --units;
+  }
+  SetLastError(read_error);
+  return 0;
+}
+
+}  // namespace platform
