@@ -20,7 +20,4 @@ std::string DriverVersionLine(int32_t local_driver, int32_t config_driver);
 // InstallerNameProblem).
 std::string InstallerNameRefusal(const std::string& name, const char* problem);
 
-// The line that ends the pass when the machine is up to date.
-extern const char kAlreadyLatestLine[];
-
 #endif  // PATHWARDEN_LOGIC_DECISION_H_

@@ -3,6 +3,7 @@
 #include "logic/config.h"
 #include "logic/decision.h"
 #include "logic/log.h"
+#include "logic/log_texts.h"
 #include "logic/probes.h"
 #include "logic/staging.h"
 #include "logic/text.h"
@@ -38,8 +39,7 @@ void CopyAndOpen(const std::string& source, const std::string& target, const std
   if (platform::IsSameFile(source.c_str(), target.c_str())) {
     // Unpacked straight into the temporary directory: deleting the target
     // would delete the only copy. Open it where it is.
-    Log("CSetupDlg::InstallPackage - The installer is already in the temporary directory: <" + target +
-        ">. Opening it there.");
+    Log(StringPrintf(log_text::kAlreadyInTemp, target.c_str()));
   } else {
     bool copied = CreateParentDirectories(target_dir, name);
     if (copied) {
@@ -47,11 +47,11 @@ void CopyAndOpen(const std::string& source, const std::string& target, const std
       copied = platform::CopyFileTo(source.c_str(), target.c_str());
     }
     uint32_t error = platform::GetLastSystemError();
-    Log(StringPrintf("CopyFile from %s to %s", source.c_str(), target.c_str()));
+    Log(StringPrintf(log_text::kCopyFile, source.c_str(), target.c_str()));
     if (!copied) {
       // Whatever is left at the target (an older copy still running, say)
       // is not the installer we shipped: open nothing.
-      Log(StringPrintf("CSetupDlg::InstallPackage - CopyFile failed, error <%u>. Quit installation...", error));
+      Log(StringPrintf(log_text::kCopyFailed, error));
       return;
     }
   }
@@ -62,7 +62,7 @@ void CopyAndOpen(const std::string& source, const std::string& target, const std
   // a double-click on the copy would have started it too.
   intptr_t opened = platform::ShellOpen(target.c_str(), target_dir.c_str());
   if (opened <= 32) {
-    Log(StringPrintf("CSetupDlg::InstallPackage - ShellExecute failed, result <%d>.", static_cast<int>(opened)));
+    Log(StringPrintf(log_text::kShellExecuteFailed, static_cast<int>(opened)));
   }
 }
 
@@ -93,30 +93,30 @@ bool IsDeviceName(std::string component) {
 
 // Why one component of an installer name cannot be used, or null.
 const char* ComponentProblem(const std::string& component) {
-  if (component == "..") return "leaves the package folder (\"..\")";
+  if (component == "..") return log_text::kNameLeaves;
   if (component == ".") return nullptr;
   // The system drops trailing dots and spaces: the file copied and the one
   // opened would not be the one named.
   if (!component.empty() && (component.back() == '.' || component.back() == ' ')) {
-    return "has a component that ends in a dot or a space";
+    return log_text::kNameDotOrSpace;
   }
-  if (IsDeviceName(component)) return "names a reserved device";
+  if (IsDeviceName(component)) return log_text::kNameDevice;
   return nullptr;
 }
 
 }  // namespace
 
 const char* InstallerNameProblem(const std::string& name, bool inexact) {
-  if (inexact) return "has no exact form in the system's code page";
-  if (name.empty()) return "is empty";
-  if (IsNameSeparator(name[0])) return "is an absolute or UNC path";
+  if (inexact) return log_text::kNameNotExact;
+  if (name.empty()) return log_text::kNameEmpty;
+  if (IsNameSeparator(name[0])) return log_text::kNameAbsolute;
   size_t start = 0;
   for (size_t i = 0; i <= name.size(); ++i) {
     if (i < name.size() && platform::IsLeadByte(static_cast<uint8_t>(name[i])) && i + 1 < name.size()) {
       ++i;
       continue;
     }
-    if (i < name.size() && name[i] == ':') return "carries a drive or stream";
+    if (i < name.size() && name[i] == ':') return log_text::kNameDrive;
     if (i == name.size() || IsNameSeparator(name[i])) {
       const char* problem = ComponentProblem(name.substr(start, i - start));
       if (problem) return problem;
@@ -136,9 +136,7 @@ const std::string* PathTooLong(const std::string& source, const std::string& tar
   return nullptr;
 }
 
-void LogPathTooLong(const std::string& path) {
-  Log(StringPrintf("CSetupDlg::InstallPackage - The path <%s> is too long. Quit installation...", path.c_str()));
-}
+void LogPathTooLong(const std::string& path) { Log(StringPrintf(log_text::kPathTooLong, path.c_str())); }
 
 // The pass between the START line and the finish request.
 void DecideAndInstall() {
@@ -153,15 +151,13 @@ void DecideAndInstall() {
   if (inexact) {
     // The A form of the path maps characters the code page lacks to
     // look-alikes: it would name another folder, with another config.ini.
-    Log("CSetupDlg::InstallPackage - The path of the program itself has no exact form in the system's code page. "
-        "Quit installation...");
+    Log(log_text::kOwnPathNotExact);
     return;
   }
   if (strExeDir.empty()) {
     // Without the package's own folder the bare names would be looked up in
     // the current directory and %WINDIR%: nothing is read from there.
-    Log("CSetupDlg::InstallPackage - The path of the program itself is missing or longer than 259 characters. "
-        "Quit installation...");
+    Log(log_text::kOwnPathMissing);
     return;
   }
   const std::string strConfigPath = strExeDir + kConfigFileName;
@@ -188,7 +184,7 @@ void DecideAndInstall() {
     const char* problem = InstallerNameProblem(name, name_inexact);
     if (strTempDir.empty()) {
       // The target would be the bare name: the shipped installer itself.
-      Log("CSetupDlg::InstallPackage - No temporary directory. Quit installation...");
+      Log(log_text::kNoTempDirectory);
     } else if (problem) {
       Log(InstallerNameRefusal(name, problem));
     } else {
@@ -210,25 +206,34 @@ void DecideAndInstall() {
       }
     }
   } else {
-    Log(kAlreadyLatestLine);
+    Log(log_text::kAlreadyLatest);
   }
 }
 
 }  // namespace
 
 uint32_t InstallPackage(void* setup_window) {
-  Log("CSetupDlg::InstallPackage START");
+  Log(log_text::kPassStart);
   DecideAndInstall();
   platform::SendMessageSync(static_cast<platform::Window>(setup_window), WM_SETUP_FINISH, 0, 0);
-  Log("CSetupDlg::InstallPackage END");
+  Log(log_text::kPassEnd);
   return 1;
 }
 
 bool StartInstallWorker(platform::Window setup_window, platform::ScopedThread* worker) {
   if (worker->Start(InstallPackage, setup_window)) return true;
-  WriteLog(g_szLogPath, StringPrintf("CSetupDlg::OnInitDialog - Could not start the install worker, error <%u>. "
-                                     "Quit installation...",
-                                     platform::GetLastSystemError())
-                            .c_str());
+  WriteLog(g_szLogPath, StringPrintf(log_text::kWorkerFailed, platform::GetLastSystemError()).c_str());
   return false;
+}
+
+bool OpenSetupDialog(platform::Window setup_window, platform::ScopedThread* worker) {
+  SetLogPathFromTempDirectory();
+  WriteLog(g_szLogPath, log_text::kInitDialog);
+  return StartInstallWorker(setup_window, worker);
+}
+
+void FinishSetupDialog(void (*end)(void* context, int result), void* context) {
+  WriteLog(g_szLogPath, log_text::kFinishStart);
+  end(context, kSetupFinished);
+  WriteLog(g_szLogPath, log_text::kFinishEnd);
 }

@@ -38,4 +38,16 @@ std::string StagingDirectory(const std::string& temp_dir, bool elevated, const s
 // false if it cannot start; the caller then ends the modal run at once.
 bool StartInstallWorker(platform::Window setup_window, platform::ScopedThread* worker);
 
+// The dialog's opening, the same in both shells: the log's place, its first
+// line, then the worker. False when the worker could not start (logged):
+// nothing else would end the dialog, so the caller ends it at once.
+bool OpenSetupDialog(platform::Window setup_window, platform::ScopedThread* worker);
+
+// What the modal run gives after the worker's finish request.
+constexpr int kSetupFinished = 5;
+
+// The finish request's handling, the same in both shells: `end(context,
+// kSetupFinished)` ends the modal run between the two lines that frame it.
+void FinishSetupDialog(void (*end)(void* context, int result), void* context);
+
 #endif  // PATHWARDEN_LOGIC_INSTALL_H_

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "logic/log_texts.h"
 #include "platform/platform.h"
 
 char g_szLogPath[kLogPathSize] = "";
@@ -12,9 +13,6 @@ int g_bFirstLog = 1;
 const char kLogFileName[] = "velsetup.log";
 
 namespace {
-
-const char kRuleLine[] = "=======================================================================";
-static_assert(sizeof(kRuleLine) - 1 == 71, "the rule line is 71 equals signs");
 
 enum class TimeText { kBanner, kStamp };
 
@@ -24,9 +22,8 @@ std::string FormatTime(int64_t t, TimeText kind) {
   struct tm local;
   char buffer[128];
   if (!platform::ToLocalTime(t, &local)) return std::string();
-  size_t n = kind == TimeText::kBanner
-                 ? strftime(buffer, sizeof buffer, "%Y/%m/%d\t%H:%M:%S\tPathwarden Installer", &local)
-                 : strftime(buffer, sizeof buffer, "%Y/%m/%d %H:%M:%S\t", &local);
+  size_t n = kind == TimeText::kBanner ? strftime(buffer, sizeof buffer, log_text::kBanner, &local)
+                                       : strftime(buffer, sizeof buffer, log_text::kStamp, &local);
   return std::string(buffer, n);
 }
 
@@ -51,11 +48,11 @@ void WriteLog(const char* path, const char* message) {
   const bool first = g_bFirstLog == 1;
   if (first) {
     text += '\n';
-    text += kRuleLine;
+    text += log_text::kRule;
     text += '\n';
     text += FormatTime(now, TimeText::kBanner);
     text += '\n';
-    text += kRuleLine;
+    text += log_text::kRule;
     text += '\n';
   }
   text += FormatTime(now, TimeText::kStamp);

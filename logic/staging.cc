@@ -7,6 +7,7 @@
 
 #include "logic/install.h"
 #include "logic/log.h"
+#include "logic/log_texts.h"
 #include "logic/text.h"
 
 namespace {
@@ -84,14 +85,12 @@ bool PreparePrivateStaging(std::string* staging, platform::DirectoryHold* hold) 
   char buffer[kPathLimit + 1] = {};
   const uint32_t n = platform::GetSystemTempDirectory(kPathLimit, buffer);
   if (n == 0 || n >= kPathLimit) {
-    Log("CSetupDlg::InstallPackage - No usable system temporary directory for the private folder. "
-        "Quit installation...");
+    Log(log_text::kNoSystemTemp);
     return false;
   }
   const std::string base(buffer, n);
   if (!platform::KeepsAccessLists(base.c_str())) {
-    Log("CSetupDlg::InstallPackage - The file system of <" + base +
-        "> keeps no access lists: no private folder can be made there. Quit installation...");
+    Log(StringPrintf(log_text::kNoAccessLists, base.c_str()));
     return false;
   }
   std::string name;
@@ -109,22 +108,15 @@ bool PreparePrivateStaging(std::string* staging, platform::DirectoryHold* hold) 
     created = platform::CreatePrivateDirectory(staging->c_str(), hold, &owned_by_account);
   }
   if (!created) {
-    Log(
-        StringPrintf("CSetupDlg::InstallPackage - Could not create the private folder <%s>, error <%u>. "
-                     "Quit installation...",
-                     staging->c_str(), platform::GetLastSystemError()));
+    Log(StringPrintf(log_text::kPrivateFolderFailed, staging->c_str(), platform::GetLastSystemError()));
     return false;
   }
   if (owned_by_account) {
-    Log("CSetupDlg::InstallPackage - The system did not make the administrators the owner of <" + *staging +
-        ">: it belongs to the running account.");
+    Log(StringPrintf(log_text::kNotAdministratorsOwner, staging->c_str()));
   }
   const StagingCleanup cleanup = RemoveEarlierStagingFolders(base, name, owned_by_account);
   if (cleanup.removed || cleanup.in_use || cleanup.left_alone) {
-    Log(
-        StringPrintf("CSetupDlg::InstallPackage - Earlier private folders in %s: %d removed, %d in use kept, "
-                     "%d not ours left alone.",
-                     base.c_str(), cleanup.removed, cleanup.in_use, cleanup.left_alone));
+    Log(StringPrintf(log_text::kEarlierFolders, base.c_str(), cleanup.removed, cleanup.in_use, cleanup.left_alone));
   }
   return true;
 }

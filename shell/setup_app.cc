@@ -1,6 +1,7 @@
 #include "shell/setup_app.h"
 
 #include "logic/log.h"
+#include "logic/log_texts.h"
 #include "logic/text.h"
 #include "shell/setup_dlg.h"
 
@@ -10,17 +11,13 @@ BOOL CSetupApp::InitInstance() {
   {
     CSetupDlg dlg(nullptr);
     m_pMainWnd = &dlg;
-    // 5 after the worker's finish request; otherwise not used. A dialog that
+    // kSetupFinished after the worker's finish request; otherwise not used. A dialog that
     // cannot even be created (no desktop to create it on) must not end the
     // program without a word in the log.
     if (dlg.DoModal() == -1) {
       DWORD error = GetLastError();
       if (!g_szLogPath[0]) SetLogPathFromTempDirectory();
-      WriteLog(g_szLogPath,
-               StringPrintf("CSetupDlg::OnInitDialog - The setup dialog could not be created, error <%lu>. "
-                            "Quit installation...",
-                            error)
-                   .c_str());
+      WriteLog(g_szLogPath, StringPrintf(log_text::kDialogFailed, error).c_str());
     }
     // Leaving the scope waits for the worker: its copy is never cut short and
     // its END line is always written, however the modal run ended.

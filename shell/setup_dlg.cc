@@ -1,7 +1,6 @@
 #include "shell/setup_dlg.h"
 
 #include "logic/install.h"
-#include "logic/log.h"
 
 const MessageMapEntry CSetupDlg::kMessageEntries[] = {
     {WM_PAINT,
@@ -35,10 +34,7 @@ BOOL CSetupDlg::OnInitDialog() {
   SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-  SetLogPathFromTempDirectory();
-  WriteLog(g_szLogPath, "CSetupDlg::OnInitDialog");
-  // Nothing else would ever end a hidden dialog whose worker did not start.
-  if (!StartInstallWorker(reinterpret_cast<platform::Window>(m_hWnd), &m_worker)) EndDialog(IDCANCEL);
+  if (!OpenSetupDialog(reinterpret_cast<platform::Window>(m_hWnd), &m_worker)) EndDialog(IDCANCEL);
   return TRUE;
 }
 
@@ -61,9 +57,7 @@ void CSetupDlg::OnPaint() {
 HCURSOR CSetupDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 
 LRESULT CSetupDlg::OnFinish(WPARAM, LPARAM) {
-  WriteLog(g_szLogPath, "CSetupDlg::OnFinish START");
-  EndDialog(5);
-  WriteLog(g_szLogPath, "CSetupDlg::OnFinish END");
+  FinishSetupDialog([](void* self, int result) { static_cast<CSetupDlg*>(self)->EndDialog(result); }, this);
   return 0;
 }
 

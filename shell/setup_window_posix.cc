@@ -1,7 +1,6 @@
 #include "shell/setup_window_posix.h"
 
 #include "logic/install.h"
-#include "logic/log.h"
 #include "platform/message_window_posix.h"
 
 namespace {
@@ -13,9 +12,8 @@ struct SetupWindow {
 intptr_t HandleMessage(void* context, uint32_t message, uintptr_t, intptr_t) {
   auto* setup = static_cast<SetupWindow*>(context);
   if (message == WM_SETUP_FINISH) {
-    WriteLog(g_szLogPath, "CSetupDlg::OnFinish START");
-    setup->window->EndModal(5);
-    WriteLog(g_szLogPath, "CSetupDlg::OnFinish END");
+    FinishSetupDialog([](void* window, int result) { static_cast<platform::MessageWindow*>(window)->EndModal(result); },
+                      setup->window);
   }
   return 0;
 }
@@ -26,11 +24,8 @@ int RunSetupWindow(platform::ScopedThread* worker) {
   SetupWindow setup{nullptr};
   platform::MessageWindow window(HandleMessage, &setup);
   setup.window = &window;
-  SetLogPathFromTempDirectory();
-  WriteLog(g_szLogPath, "CSetupDlg::OnInitDialog");
-  // Nothing else would ever end a run whose worker did not start.
   int result = kSetupCancelled;
-  if (StartInstallWorker(window.handle(), worker)) result = window.RunModal();
+  if (OpenSetupDialog(window.handle(), worker)) result = window.RunModal();
   // The worker may still be sending to the window: joined while it exists.
   worker->Join();
   return result;

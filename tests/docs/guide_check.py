@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The shipped guide against the program's sources: every fixed log text the
-program writes appears in docs/guide.md exactly, in code spans, with each
+program writes has its one home in logic/log_texts.h (no other source spells
+one) and appears in docs/guide.md exactly, in code spans, with each
 variable part written as an italic placeholder between them (`text <`*n*`>`),
 so that nothing in the guide's log texts can be mistaken for log text; every
 refusal reason of an installer name appears too; the guide sends its reader
@@ -42,25 +43,44 @@ def unescape(text):
     return re.sub(r"\\(.)", lambda m: {"n": "\n", "t": "\t"}.get(m.group(1), m.group(1)), text)
 
 
+TEXTS_FILE = os.path.join("logic", "log_texts.h")
+CONSTANT = re.compile(r'inline constexpr char (k\w+)\[\] =\s*((?:"(?:[^"\\\n]|\\.)*"\s*)+);')
+# Parts of lines rather than lines: checked through the texts that hold them.
+PARTS = ("kStopPrefix", "kQuitSuffix")
+
+
+def constants(source_dir):
+    """The texts of logic/log_texts.h by name, adjacent literals joined."""
+    code = strip_comments(open(os.path.join(source_dir, TEXTS_FILE), encoding="utf-8").read())
+    return {m.group(1): "".join(unescape(l.group(1)) for l in LITERAL.finditer(m.group(2)))
+            for m in CONSTANT.finditer(code)}
+
+
 def log_texts(source_dir):
-    """The messages the program logs, variable parts as conversions: adjacent
-    literals joined, `"..." + name + "..."` read as one text with %s."""
-    texts = set()
-    for path in glob.glob(os.path.join(source_dir, "logic", "*.cc")) + glob.glob(
-            os.path.join(source_dir, "shell", "*.cc")):
-        code = strip_comments(open(path, encoding="utf-8").read())
-        code = re.sub(r'"\s*\+\s*[\w*.>()-]+\s*\+\s*"', "%s", code)
-        code = re.sub(r'"\s*\n\s*"', "", code)
-        for m in LITERAL.finditer(code):
-            text = unescape(m.group(1))
-            if text.startswith("CSetupDlg::") or text.startswith("CopyFile "):
-                texts.add(text)
-    return sorted(texts)
+    """The lines the program logs, variable parts as conversions."""
+    return sorted(text for name, text in constants(source_dir).items()
+                  if name not in PARTS and (text.startswith("CSetupDlg::") or text.startswith("CopyFile ")))
 
 
 def refusal_reasons(source_dir):
-    code = strip_comments(open(os.path.join(source_dir, "logic", "install.cc"), encoding="utf-8").read())
-    return sorted(unescape(m.group(1)) for m in re.finditer(r'return\s+"((?:[^"\\\n]|\\.)*)"\s*;', code))
+    return sorted(text for name, text in constants(source_dir).items()
+                  if name.startswith("kName") and name != "kNameRefused")
+
+
+def stray_texts(source_dir):
+    """Log texts written as literals outside logic/log_texts.h, which is
+    their one home."""
+    stray = []
+    for folder in ("logic", "shell", "platform", os.path.join("tools", "check")):
+        for path in sorted(glob.glob(os.path.join(source_dir, folder, "*.cc")) +
+                           glob.glob(os.path.join(source_dir, folder, "*.h"))):
+            if os.path.relpath(path, source_dir) == TEXTS_FILE:
+                continue
+            code = strip_comments(open(path, encoding="utf-8").read())
+            for m in LITERAL.finditer(code):
+                if m.group(1).startswith("CSetupDlg::") or m.group(1).startswith("CopyFile from"):
+                    stray.append("%s: \"%s\"" % (os.path.relpath(path, source_dir), m.group(1)))
+    return stray
 
 
 def devices(source_dir):
@@ -89,16 +109,18 @@ def main():
     failures = []
     texts = log_texts(source_dir)
     if len(texts) < 20:
-        failures.append("only %d log texts found in the sources: the scan is broken" % len(texts))
+        failures.append("only %d log texts found in %s: the scan is broken" % (len(texts), TEXTS_FILE))
     for text in texts:
         if not re.search(guide_pattern(text), guide):
             failures.append("log text not in the guide as written: %r (looked for %s)" % (text, guide_pattern(text)))
     reasons = refusal_reasons(source_dir)
     if len(reasons) < 5:
-        failures.append("only %d refusal reasons found in logic/install.cc" % len(reasons))
+        failures.append("only %d refusal reasons found in %s" % (len(reasons), TEXTS_FILE))
     for reason in reasons:
         if "`%s`" % reason not in guide:
             failures.append("refusal reason not in the guide: `%s`" % reason)
+    for stray in stray_texts(source_dir):
+        failures.append("log text outside %s: %s" % (TEXTS_FILE, stray))
     for word in ("README", "scripts/", "testing.md"):
         for line in guide.split("\n"):
             if word in line:

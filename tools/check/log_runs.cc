@@ -3,13 +3,22 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "logic/log_texts.h"
+
 namespace check {
 namespace {
 
-const char kStop[] = "CSetupDlg::InstallPackage - ";
-const char kQuit[] = ". Quit installation...";
+using log_text::FixedLength;
+using log_text::kQuitSuffix;
+using log_text::kStopPrefix;
 
 bool StartsWith(const std::string& s, const char* prefix) { return s.compare(0, strlen(prefix), prefix) == 0; }
+
+// True when `s` begins as the lines made from the log text `text` do: with
+// its part before the first conversion.
+bool IsFrom(const std::string& s, const char* text) {
+  return s.compare(0, FixedLength(text), text, FixedLength(text)) == 0;
+}
 
 bool EndsWith(const std::string& s, const char* suffix) {
   const size_t n = strlen(suffix);
@@ -58,25 +67,24 @@ void SplitCopy(const std::string& paths, LogRun* run) {
 
 // Why setup stopped, from a line of the form "... - <why>. Quit installation...".
 struct StopKind {
-  const char* prefix;
+  const char* text;  // the log text the line is made from
   const char* cause;
   const char* next;
 };
 const StopKind kStops[] = {
-    {"The installer file name <", "installer name refused",
+    {log_text::kNameRefused, "installer name refused",
      "fix [FL] file in config.ini: a plain name relative to the package folder (the reason is in the line)"},
-    {"The path of the program itself", "own path missing or too long",
+    {log_text::kOwnPathMissing, "own path missing or too long",
      "unpack the package to a shorter folder and run setup from there"},
-    // After the line above, which it refines: the last row that fits wins.
-    {"The path of the program itself has no exact form", "own path has no exact form in the code page",
+    {log_text::kOwnPathNotExact, "own path has no exact form in the code page",
      "rename the package folder: its path has a character the system's code page lacks"},
-    {"The path <", "path too long", "unpack to a shorter folder, or shorten the installer's name"},
-    {"No temporary directory", "no temporary folder", "check TEMP and TMP of the account that ran setup"},
-    {"No usable system temporary directory", "no system temporary folder",
+    {log_text::kPathTooLong, "path too long", "unpack to a shorter folder, or shorten the installer's name"},
+    {log_text::kNoTempDirectory, "no temporary folder", "check TEMP and TMP of the account that ran setup"},
+    {log_text::kNoSystemTemp, "no system temporary folder",
      "check %SystemRoot%\\Temp: it must exist and its path be short"},
-    {"The file system of <", "no access lists on the system temporary folder",
+    {log_text::kNoAccessLists, "no access lists on the system temporary folder",
      "the system's temporary folder is on FAT: move it to NTFS"},
-    {"Could not create the private folder <", "private folder not made",
+    {log_text::kPrivateFolderFailed, "private folder not made",
      "see the error; 1307, 1338 or 267: something else controls %SystemRoot%\\Temp"},
 };
 
@@ -84,68 +92,66 @@ void Classify(const std::string& m, LogRun* run, int* once_counts) {
   // once_counts: OnInitDialog, START, client line, driver line, outcome lines.
   int client_local = 0;
   int client_package = 0;
-  if (m == "CSetupDlg::OnInitDialog") {
+  if (m == log_text::kInitDialog) {
     ++once_counts[0];
-  } else if (m == "CSetupDlg::InstallPackage START") {
+  } else if (m == log_text::kPassStart) {
     ++once_counts[1];
-  } else if (sscanf(m.c_str(), "CSetupDlg::InstallPackage nLocalFLVersion=<%d>, nConfigFLVersion=<%d>", &client_local,
-                    &client_package) == 2) {
+  } else if (sscanf(m.c_str(), log_text::kClientVersions, &client_local, &client_package) == 2) {
     ++once_counts[2];
     run->has_client = true;
     run->client_installed = client_local;
     run->client_package = client_package;
-  } else if (sscanf(m.c_str(), "CSetupDlg::InstallPackage nLocalDriverVersion=<%d>, nConfigDriverVersion=<%d>",
-                    &client_local, &client_package) == 2) {
+  } else if (sscanf(m.c_str(), log_text::kDriverVersions, &client_local, &client_package) == 2) {
     ++once_counts[3];
     run->has_driver = true;
     run->driver_installed = client_local;
     run->driver_package = client_package;
-  } else if (StartsWith(m, "CopyFile from ")) {
-    SplitCopy(m.substr(14), run);
-  } else if (m == "CSetupDlg::InstallPackage END" || m == "CSetupDlg::OnFinish END") {
+  } else if (IsFrom(m, log_text::kCopyFile)) {
+    SplitCopy(m.substr(FixedLength(log_text::kCopyFile)), run);
+  } else if (m == log_text::kPassEnd || m == log_text::kFinishEnd) {
     run->ended = true;
-  } else if (StartsWith(m, "CSetupDlg::OnInitDialog - ") && EndsWith(m, kQuit)) {
+  } else if ((IsFrom(m, log_text::kWorkerFailed) || IsFrom(m, log_text::kDialogFailed)) && EndsWith(m, kQuitSuffix)) {
     ++once_counts[4];
     run->outcome = Outcome::kNotStarted;
     run->code = NumberAfter(m, "error ");
-    run->cause = m.find("install worker") != std::string::npos ? "no install worker" : "no setup dialog";
-  } else if (!StartsWith(m, kStop)) {
+    run->cause = IsFrom(m, log_text::kWorkerFailed) ? "no install worker" : "no setup dialog";
+  } else if (!StartsWith(m, kStopPrefix)) {
     return;
-  } else if (StartsWith(m.substr(strlen(kStop)), "The installer is already in the temporary directory")) {
+  } else if (IsFrom(m, log_text::kAlreadyInTemp)) {
     run->in_place = true;
     const size_t open = m.find('<');
     const size_t close = m.rfind(">. Opening it there.");
     if (open != std::string::npos && close != std::string::npos && close > open) {
       run->target = m.substr(open + 1, close - open - 1);
     }
-  } else if (StartsWith(m.substr(strlen(kStop)), "CopyFile failed")) {
+  } else if (IsFrom(m, log_text::kCopyFailed)) {
     ++once_counts[4];
     run->outcome = Outcome::kCopyFailed;
     run->code = NumberAfter(m, "error ");
     run->cause = "CopyFile failed";
-  } else if (StartsWith(m.substr(strlen(kStop)), "ShellExecute failed")) {
+  } else if (IsFrom(m, log_text::kShellExecuteFailed)) {
     ++once_counts[4];
     run->outcome = Outcome::kOpenFailed;
     run->code = NumberAfter(m, "result ");
     run->cause = "ShellExecute failed";
-  } else if (StartsWith(m.substr(strlen(kStop)), "Local FL or driver is already the latest")) {
+  } else if (m == log_text::kAlreadyLatest) {
     ++once_counts[4];
     run->outcome = Outcome::kUpToDate;
-  } else if (EndsWith(m, kQuit)) {
+  } else if (EndsWith(m, kQuitSuffix)) {
     ++once_counts[4];
     run->outcome = Outcome::kStopped;
     run->cause = "stopped";
     run->next = "read the line: it says why";
     for (const StopKind& s : kStops) {
-      if (!StartsWith(m.substr(strlen(kStop)), s.prefix)) continue;
+      if (!IsFrom(m, s.text)) continue;
       run->cause = s.cause;
       run->next = s.next;
       run->code = NumberAfter(m, ", error ");
     }
     // A refused name: the reason follows the name's closing bracket.
-    const size_t reason = m.rfind("> ", m.size() - strlen(kQuit));
-    if (StartsWith(m.substr(strlen(kStop)), kStops[0].prefix) && reason != std::string::npos) {
-      run->cause += ": " + m.substr(reason + 2, m.size() - strlen(kQuit) - reason - 2);
+    const size_t reason = m.rfind("> ", m.size() - strlen(kQuitSuffix));
+    if (IsFrom(m, log_text::kNameRefused) && reason != std::string::npos) {
+      run->cause += ": " + m.substr(reason + 2, m.size() - strlen(kQuitSuffix) - reason - 2);
     }
   }
 }
