@@ -13,11 +13,11 @@ const char kVersionKey[] = "version";
 const char kInstallerKey[] = "file";
 
 std::string GetExeDirectory(bool* inexact) {
-  char path[261] = {};
-  uint32_t n = platform::GetExecutablePath(path, 260);
+  char path[platform::kPathBufferSize + 1] = {};
+  uint32_t n = platform::GetExecutablePath(path, platform::kPathBufferSize);
   if (inexact) *inexact = n == 0 && platform::GetLastSystemError() == platform::kErrorNoExactName;
   // A cut path names some other directory: better none than that one.
-  if (n == 0 || n >= 260) return std::string();
+  if (n == 0 || n > platform::kMaxPathLength) return std::string();
   std::string exe(path, n);
   size_t separator = FindLastSeparator(exe, platform::kPathSeparator);
   if (separator == std::string::npos) return std::string();
@@ -27,8 +27,8 @@ std::string GetExeDirectory(bool* inexact) {
 PackageConfig::PackageConfig(std::string path) : path_(std::move(path)) {}
 
 std::string PackageConfig::Read(const char* section, const char* key, bool* inexact) {
-  uint32_t n = platform::ReadProfileString(section, key, "", buffer_, 260, path_.c_str());
+  uint32_t n = platform::ReadProfileString(section, key, "", buffer_, platform::kPathBufferSize, path_.c_str());
   if (inexact) *inexact = n == 0 && platform::GetLastSystemError() == platform::kErrorNoExactName;
-  if (n > 259) n = 259;
+  if (n > platform::kMaxPathLength) n = platform::kMaxPathLength;
   return std::string(buffer_, n);
 }

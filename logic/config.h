@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/platform.h"
+
 extern const char kConfigFileName[];
 
 // Where config.ini keeps the package's values: [FL] version and file (the
@@ -34,7 +36,7 @@ class PackageConfig {
 
  private:
   std::string path_;
-  char buffer_[261] = {};
+  char buffer_[platform::kPathBufferSize + 1] = {};
 };
 
 #endif  // PATHWARDEN_LOGIC_CONFIG_H_

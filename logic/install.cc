@@ -142,9 +142,9 @@ void LogPathTooLong(const std::string& path) { Log(StringPrintf(log_text::kPathT
 void DecideAndInstall() {
   std::string strTempDir;
   {
-    char temp[261] = {};
-    uint32_t n = platform::GetTempDirectory(260, temp);
-    if (n > 0 && n < 260) strTempDir.assign(temp, n);
+    char temp[platform::kPathBufferSize + 1] = {};
+    uint32_t n = platform::GetTempDirectory(platform::kPathBufferSize, temp);
+    if (n > 0 && n <= platform::kMaxPathLength) strTempDir.assign(temp, n);
   }
   bool inexact = false;
   const std::string strExeDir = GetExeDirectory(&inexact);

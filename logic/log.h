@@ -3,10 +3,12 @@
 #ifndef PATHWARDEN_LOGIC_LOG_H_
 #define PATHWARDEN_LOGIC_LOG_H_
 
+#include "platform/platform.h"
+
 // Full path of the log file; empty until SetLogPathFromTempDirectory fills it,
 // and left empty when no complete path fits, so that nothing is written
 // rather than written somewhere unintended.
-constexpr unsigned kLogPathSize = 260;
+constexpr unsigned kLogPathSize = platform::kPathBufferSize;
 extern char g_szLogPath[kLogPathSize];
 
 // 1 until the first message of this process reaches the file, then 0.

@@ -22,8 +22,8 @@ bool IsWow64() {
   if (!kernel32) return false;
   void* entry = platform::GetModuleEntryPoint(kernel32, "GetSystemWow64DirectoryW");
   if (!entry) return false;
-  uint16_t directory[260];
-  if (platform::CallGetSystemWow64Directory(entry, directory, 260) != 0) return true;
+  uint16_t directory[platform::kPathBufferSize];
+  if (platform::CallGetSystemWow64Directory(entry, directory, platform::kPathBufferSize) != 0) return true;
   return platform::GetLastSystemError() != platform::kErrorCallNotImplemented;
 }
 

@@ -13,7 +13,6 @@
 namespace {
 
 // Paths are held to the system's limit (MAX_PATH, with its zero).
-constexpr size_t kPathLimit = 260;
 
 constexpr char kPrefix[] = "pathwarden-";
 constexpr size_t kPrefixLength = sizeof kPrefix - 1;
@@ -82,9 +81,9 @@ StagingCleanup RemoveEarlierStagingFolders(const std::string& base, const std::s
 }
 
 bool PreparePrivateStaging(std::string* staging, platform::DirectoryHold* hold) {
-  char buffer[kPathLimit + 1] = {};
-  const uint32_t n = platform::GetSystemTempDirectory(kPathLimit, buffer);
-  if (n == 0 || n >= kPathLimit) {
+  char buffer[platform::kPathBufferSize + 1] = {};
+  const uint32_t n = platform::GetSystemTempDirectory(platform::kPathBufferSize, buffer);
+  if (n == 0 || n > platform::kMaxPathLength) {
     Log(log_text::kNoSystemTemp);
     return false;
   }
@@ -104,7 +103,7 @@ bool PreparePrivateStaging(std::string* staging, platform::DirectoryHold* hold) 
     const std::string random = RandomHex();
     name = kPrefix + random;
     *staging = StagingDirectory(base, true, random);
-    if (random.empty() || staging->size() >= kPathLimit) break;
+    if (random.empty() || staging->size() > platform::kMaxPathLength) break;
     created = platform::CreatePrivateDirectory(staging->c_str(), hold, &owned_by_account);
   }
   if (!created) {

@@ -59,6 +59,9 @@ constexpr uint32_t kErrorNoExactName = 1113;
 // the terminating zero (MAX_PATH - 1). The POSIX stand-in holds itself to the
 // same limit so that its runs model Windows.
 constexpr size_t kMaxPathLength = 259;
+// A buffer for such a path with its zero (MAX_PATH): what the system's calls
+// are given as the capacity.
+constexpr uint32_t kPathBufferSize = kMaxPathLength + 1;
 
 // CopyFileTo's temporary copy is named "~" and hexadecimal digits (up to
 // 16), in the target's folder, never longer than the target's own name: any

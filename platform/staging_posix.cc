@@ -23,7 +23,6 @@ namespace {
 
 // The path limit the Windows build works within; paths are held to it here
 // too so that both builds take the same decisions.
-constexpr size_t kPathLimit = 260;
 
 int OpenFolder(const char* path) { return open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); }
 
@@ -44,7 +43,8 @@ uint32_t GetSystemTempDirectory(uint32_t size, char* buffer) {
   size_t n = strlen(dir);
   const bool separator = dir[n - 1] == '/';
   size_t needed = n + (separator ? 0 : 1);
-  if (needed + 1 > size || needed >= kPathLimit) return static_cast<uint32_t>(needed + 1 > size ? needed + 1 : size);
+  if (needed + 1 > size || needed >= kPathBufferSize)
+    return static_cast<uint32_t>(needed + 1 > size ? needed + 1 : size);
   struct stat st;
   if (stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) return 0;
   memcpy(buffer, dir, n);
@@ -104,7 +104,7 @@ bool ListDirectory(const char* path, void (*visit)(void* context, const char* na
   }
   for (struct dirent* entry = readdir(dir); entry; entry = readdir(dir)) {
     if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0) continue;
-    if (strlen(entry->d_name) < kPathLimit) visit(context, entry->d_name);
+    if (strlen(entry->d_name) < kPathBufferSize) visit(context, entry->d_name);
   }
   closedir(dir);
   return true;
@@ -159,7 +159,7 @@ bool Walk(int dir, size_t length, Pass pass, int depth) {
     const char* name = entry->d_name;
     if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
     const size_t child_length = length + 1 + strlen(name);
-    if (child_length >= kPathLimit) {
+    if (child_length >= kPathBufferSize) {
       whole = false;
       continue;
     }
@@ -198,7 +198,7 @@ bool Walk(int dir, size_t length, Pass pass, int depth) {
 ClearOutcome ClearStagingFolder(const char* base, const char* name, bool account_owned) {
   Descriptor parent(OpenFolder(base));
   const size_t length = strlen(base) + strlen(name);
-  if (parent.get() < 0 || length >= kPathLimit) return ClearOutcome::kNotOurs;
+  if (parent.get() < 0 || length >= kPathBufferSize) return ClearOutcome::kNotOurs;
   Descriptor top(OpenFolderAt(parent.get(), name));
   struct stat st;
   if (top.get() < 0 || fstat(top.get(), &st) != 0 || !S_ISDIR(st.st_mode)) return ClearOutcome::kNotOurs;

@@ -109,7 +109,10 @@ void RememberScratch(const std::string& dir) {
 }  // namespace internal
 
 std::string Utf16Le(const std::string& ascii, bool bom) {
-  return Utf16Le(std::u16string(ascii.begin(), ascii.end()), bom);
+  // Each byte as the character of its value (Latin-1), never sign-extended.
+  std::u16string wide;
+  for (char c : ascii) wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+  return Utf16Le(wide, bom);
 }
 
 std::string Utf16Le(const std::u16string& text, bool bom) {

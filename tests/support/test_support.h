@@ -24,7 +24,8 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 bool FileExists(const std::string& path);
 
-// `ascii` widened to UTF-16LE, with a byte-order mark in front if `bom`.
+// `ascii` (bytes as Latin-1 characters) or `text` as UTF-16LE, with a
+// byte-order mark in front if `bom`.
 std::string Utf16Le(const std::string& ascii, bool bom);
 std::string Utf16Le(const std::u16string& text, bool bom);
 
