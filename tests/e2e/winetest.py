@@ -146,13 +146,16 @@ class WindowWatch(threading.Thread):
 
 
 class Wine:
-    def __init__(self, runner, display):
+    def __init__(self, runner, display, limit=RUN_LIMIT):
+        """`limit`: the seconds one Wine command may take; the emulated test
+        guest, many times slower, gives its own."""
         self.runner = runner
         self.env = dict(os.environ, DISPLAY=display)
+        self.limit = limit
 
     def run(self, *args, check_rc=True, extra_env=None):
         env = dict(self.env, **(extra_env or {}))
-        p = subprocess.run([self.runner] + list(args), env=env, capture_output=True, text=True, timeout=RUN_LIMIT)
+        p = subprocess.run([self.runner] + list(args), env=env, capture_output=True, text=True, timeout=self.limit)
         if check_rc and p.returncode != 0:
             raise RuntimeError("%s failed with exit code %s: %s %s" % (args, p.returncode, p.stdout, p.stderr))
         return p
