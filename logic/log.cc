@@ -5,7 +5,8 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/log_file.h"
+#include "platform/system.h"
 
 char g_szLogPath[kLogPathSize] = "";
 int g_bFirstLog = 1;

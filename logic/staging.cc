@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "logic/install.h"
 #include "logic/log.h"
 #include "logic/text.h"
+#include "platform/staging_tree.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -47,6 +48,11 @@ std::string RandomHex() {
 }
 
 }  // namespace
+
+std::string StagingDirectory(const std::string& temp_dir, bool elevated, const std::string& random_hex) {
+  if (!elevated) return temp_dir;
+  return temp_dir + "pathwarden-" + random_hex + platform::kPathSeparator;
+}
 
 bool IsStagingFolderName(const std::string& name) {
   if (name.size() != kPrefixLength + 16 || name.compare(0, kPrefixLength, kPrefix) != 0) return false;
