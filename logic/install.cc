@@ -70,7 +70,6 @@ void CopyAndOpen(const std::string& source, const std::string& target, const std
   }
 }
 
-
 // True when the system takes the path component `component` for a device:
 // the device names in any case, with any extension, and with spaces before
 // the extension ("nul .txt"). The digits of COM and LPT include the Latin-1

@@ -16,7 +16,6 @@
 #include <stddef.h>
 #include <stdint.h>
 
-
 namespace platform {
 
 // Writes the form of `units` UTF-16 units at `wide` in code page

@@ -19,7 +19,8 @@ uint32_t ReadProfileString(const char* section, const char* key, const char* def
   if (size == 0) return 0;
   std::string bytes;
   std::string raw;
-  if (internal::ReadWholeFile(path, &bytes) && formats::FindProfileValue(bytes, AppendUtf16AsAnsi, section, key, &raw)) {
+  if (internal::ReadWholeFile(path, &bytes) &&
+      formats::FindProfileValue(bytes, AppendUtf16AsAnsi, section, key, &raw)) {
     return formats::CopyProfileValue(raw, buffer, size);
   }
   size_t n = strlen(default_value);
