@@ -49,9 +49,15 @@ std::string RandomHex() {
 
 }  // namespace
 
+// Appended to one copy of `temp_dir`: the least code in setup.exe.
 std::string StagingDirectory(const std::string& temp_dir, bool elevated, const std::string& random_hex) {
-  if (!elevated) return temp_dir;
-  return temp_dir + "pathwarden-" + random_hex + platform::kPathSeparator;
+  std::string dir = temp_dir;
+  if (elevated) {
+    dir += kPrefix;
+    dir += random_hex;
+    dir += platform::kPathSeparator;
+  }
+  return dir;
 }
 
 bool IsStagingFolderName(const std::string& name) {
