@@ -7,16 +7,16 @@
 
 #include <string>
 
-#include "platform/ini_file.h"
+#include "formats/ini_file.h"
 
 namespace {
 
 void Lookup(const std::string& file, const char* section, const char* key) {
   std::string raw;
-  if (!platform::FindProfileValue(file, section, key, &raw)) return;
+  if (!formats::FindProfileValue(file, formats::AppendUtf16AsUtf8, section, key, &raw)) return;
   char buffer[261];
   memset(buffer, 0x7F, sizeof buffer);
-  uint32_t n = platform::CopyProfileValue(raw, buffer, 260);
+  uint32_t n = formats::CopyProfileValue(raw, buffer, 260);
   if (n > 259 || buffer[n] != '\0' || buffer[260] != 0x7F) abort();
 }
 

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "logic/text.h"
-#include "platform/platform.h"
+#include "platform/system.h"
 #include "platform/profile.h"
 
 const char kConfigFileName[] = "config.ini";

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/system.h"
 
 extern const char kConfigFileName[];
 

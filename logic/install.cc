@@ -8,8 +8,12 @@
 #include "logic/staging.h"
 #include "logic/text.h"
 #include "logic/version.h"
-#include "platform/ascii.h"
-#include "platform/platform.h"
+#include "formats/ascii.h"
+#include "platform/files.h"
+#include "platform/message_window.h"
+#include "platform/process.h"
+#include "platform/staging.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -66,15 +70,6 @@ void CopyAndOpen(const std::string& source, const std::string& target, const std
   }
 }
 
-}  // namespace
-
-std::string StagingDirectory(const std::string& temp_dir, bool elevated, const std::string& random_hex) {
-  if (!elevated) return temp_dir;
-  return temp_dir + "pathwarden-" + random_hex + platform::kPathSeparator;
-}
-
-namespace {
-
 // True when the system takes the path component `component` for a device:
 // the device names in any case, with any extension, and with spaces before
 // the extension ("nul .txt"). The digits of COM and LPT include the Latin-1
@@ -83,12 +78,12 @@ bool IsDeviceName(std::string component) {
   component = component.substr(0, component.find('.'));
   while (!component.empty() && component.back() == ' ') component.pop_back();
   for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
-    if (platform::EqualsNoCase(component, device)) return true;
+    if (formats::EqualsNoCase(component, device)) return true;
   }
   if (component.size() != 4) return false;
   const uint8_t digit = static_cast<uint8_t>(component[3]);
   const bool numbered = (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
-  return numbered && (platform::StartsWithNoCase(component, "COM") || platform::StartsWithNoCase(component, "LPT"));
+  return numbered && (formats::StartsWithNoCase(component, "COM") || formats::StartsWithNoCase(component, "LPT"));
 }
 
 // Why one component of an installer name cannot be used, or null.

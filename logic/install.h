@@ -8,7 +8,8 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/message_window.h"
+#include "platform/process.h"
 
 // The setup window's private finish request (WM_APP + 1), both parameters 0.
 constexpr uint32_t WM_SETUP_FINISH = 0x8001;
@@ -26,13 +27,6 @@ uint32_t InstallPackage(void* setup_window);
 // configuration's value had no exact form in the ANSI code page (its
 // look-alike would name another file): that is the problem, whatever `name`.
 const char* InstallerNameProblem(const std::string& name, bool inexact = false);
-
-// Where the installer copy goes: `temp_dir` itself, or, when the process runs
-// elevated or as the system account, a fresh subfolder of it (then the
-// system's temporary directory, see logic/staging.h) with a random name
-// (`random_hex`) that only administrators and the system may write to, so
-// that nobody can plant a DLL beside a copy that runs with those rights.
-std::string StagingDirectory(const std::string& temp_dir, bool elevated, const std::string& random_hex);
 
 // Starts the install worker for `setup_window` on `worker`. Logs and returns
 // false if it cannot start; the caller then ends the modal run at once.

@@ -6,7 +6,8 @@
 #include <string>
 
 #include "logic/log_texts.h"
-#include "platform/platform.h"
+#include "platform/log_file.h"
+#include "platform/system.h"
 
 char g_szLogPath[kLogPathSize] = "";
 int g_bFirstLog = 1;

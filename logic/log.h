@@ -3,7 +3,7 @@
 #ifndef PATHWARDEN_LOGIC_LOG_H_
 #define PATHWARDEN_LOGIC_LOG_H_
 
-#include "platform/platform.h"
+#include "platform/system.h"
 
 // Full path of the log file; empty until SetLogPathFromTempDirectory fills it,
 // and left empty when no complete path fits, so that nothing is written

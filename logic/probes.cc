@@ -2,7 +2,8 @@
 
 #include "logic/text.h"
 #include "logic/version.h"
-#include "platform/platform.h"
+#include "platform/registry.h"
+#include "platform/system.h"
 
 const char kDriverInstallationKey[] = "SOFTWARE\\Veltrano\\Veltrano Driver Installation";
 const char kDriverMsmKey[] = "SOFTWARE\\Veltrano\\Veltrano Driver MSM";

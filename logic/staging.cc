@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "logic/install.h"
 #include "logic/log.h"
 #include "logic/log_texts.h"
 #include "logic/text.h"
+#include "platform/staging_tree.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -47,6 +48,17 @@ std::string RandomHex() {
 }
 
 }  // namespace
+
+// Appended to one copy of `temp_dir`: the least code in setup.exe.
+std::string StagingDirectory(const std::string& temp_dir, bool elevated, const std::string& random_hex) {
+  std::string dir = temp_dir;
+  if (elevated) {
+    dir += kPrefix;
+    dir += random_hex;
+    dir += platform::kPathSeparator;
+  }
+  return dir;
+}
 
 bool IsStagingFolderName(const std::string& name) {
   if (name.size() != kPrefixLength + 16 || name.compare(0, kPrefixLength, kPrefix) != 0) return false;

@@ -7,7 +7,14 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/staging.h"
+
+// Where the installer copy goes: `temp_dir` itself, or, when the process runs
+// elevated or as the system account, a fresh subfolder of it (then the
+// system's temporary directory, see PreparePrivateStaging) with a random name
+// (`random_hex`) that only administrators and the system may write to, so
+// that nobody can plant a DLL beside a copy that runs with those rights.
+std::string StagingDirectory(const std::string& temp_dir, bool elevated, const std::string& random_hex);
 
 // True for "pathwarden-" followed by exactly 16 lower-case hexadecimal
 // digits: the only names the clean-up considers.

@@ -3,8 +3,8 @@
 #include <stdarg.h>
 #include <stdint.h>
 
-#include "platform/ascii.h"
-#include "platform/platform.h"
+#include "formats/ascii.h"
+#include "platform/system.h"
 
 std::string StringPrintf(const char* format, ...) {
   va_list args;
@@ -50,7 +50,7 @@ uint32_t NextUnit(const std::string& s, size_t* i) {
     return platform::UpperDoubleByte(unit);
   }
   ++*i;
-  return static_cast<uint8_t>(platform::AsciiLower(static_cast<char>(c)));
+  return static_cast<uint8_t>(formats::AsciiLower(static_cast<char>(c)));
 }
 
 }  // namespace

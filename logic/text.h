@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/system.h"
 
 // printf into a string of whatever length the result needs: log messages are
 // never cut. The system C library formats (platform::FormatText): on Windows

@@ -1,10 +1,12 @@
 // Texts of the system's ANSI code page as UTF-8, through the system's own
 // conversion: for reports that must be UTF-8 whatever the code page.
+#include "platform/code_page.h"
+
 #include <windows.h>
 
 #include <vector>
 
-#include "platform/text_encoding.h"
+#include "formats/text_encoding.h"
 
 namespace platform {
 namespace {
@@ -18,7 +20,7 @@ bool ToUtf16(const char* p, int n, std::vector<wchar_t>* wide) {
 }
 
 void AppendWide(const std::vector<wchar_t>& wide, std::string* out) {
-  AppendUtf16AsUtf8(reinterpret_cast<const uint8_t*>(wide.data()), wide.size(), false, out);
+  formats::AppendUtf16AsUtf8(reinterpret_cast<const uint8_t*>(wide.data()), wide.size(), false, out);
 }
 
 }  // namespace

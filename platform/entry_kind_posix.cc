@@ -1,7 +1,7 @@
-// POSIX side of the look at a directory entry; see platform.h.
+// POSIX side of the look at a directory entry; see entry_kind.h.
 #include <sys/stat.h>
 
-#include "platform/platform.h"
+#include "platform/entry_kind.h"
 
 namespace platform {
 

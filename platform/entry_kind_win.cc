@@ -1,8 +1,8 @@
-// Windows side of the look at a directory entry; see platform.h. A file of
+// Windows side of the look at a directory entry; see entry_kind.h. A file of
 // its own so that only the programs that call it carry it.
 #include <windows.h>
 
-#include "platform/platform.h"
+#include "platform/entry_kind.h"
 
 namespace platform {
 

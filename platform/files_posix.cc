@@ -12,7 +12,8 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/system.h"
 #include "platform/posix_internal.h"
 
 namespace platform {

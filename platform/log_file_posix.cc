@@ -7,7 +7,8 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/log_file.h"
+#include "platform/system.h"
 #include "platform/posix_internal.h"
 
 namespace platform {

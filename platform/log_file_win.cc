@@ -5,7 +5,8 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/log_file.h"
+#include "platform/system.h"
 #include "platform/staging_win.h"
 
 namespace platform {

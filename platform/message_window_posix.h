@@ -9,7 +9,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "platform/platform.h"
+#include "platform/message_window.h"
 
 namespace platform {
 

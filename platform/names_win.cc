@@ -4,6 +4,8 @@
 
 #include <string.h>
 
+#include "platform/system.h"
+
 namespace platform {
 
 uint32_t ExactAnsiName(uint32_t code_page, const wchar_t* wide, size_t units, char* buffer, uint32_t size) {

@@ -16,8 +16,6 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "platform/platform.h"
-
 namespace platform {
 
 // Writes the form of `units` UTF-16 units at `wide` in code page
@@ -25,7 +23,7 @@ namespace platform {
 // `size` bytes, zero included) and returns its length without the zero.
 // Returns 0, with the buffer holding the empty text, when the text is empty,
 // longer than MAX_PATH units or does not fit (ERROR_INSUFFICIENT_BUFFER) or does not convert back to the
-// same units (kErrorNoExactName, platform.h).
+// same units (kErrorNoExactName, system.h).
 uint32_t ExactAnsiName(uint32_t code_page, const wchar_t* wide, size_t units, char* buffer, uint32_t size);
 
 }  // namespace platform

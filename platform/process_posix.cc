@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/process.h"
 #include "platform/posix_internal.h"
 
 namespace platform {

@@ -1,10 +1,10 @@
-// Windows side of the boundary: the shell's open action, the worker thread
-// and the finish message.
+// Windows side of the boundary: the shell's open action and the worker
+// thread.
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
 
-#include "platform/platform.h"
+#include "platform/process.h"
 
 namespace platform {
 
@@ -56,10 +56,6 @@ void ScopedThread::Join() {
   CloseHandle(thread);
   running_ = false;
   handle_ = 0;
-}
-
-intptr_t SendMessageSync(Window window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
-  return SendMessageA(reinterpret_cast<HWND>(window), message, wparam, lparam);
 }
 
 }  // namespace platform

@@ -14,7 +14,7 @@ namespace platform {
 // A value is used only if it survives unchanged: Windows reads it in UTF-16
 // (a UTF-16 file holds any character) and keeps it only if its ANSI form
 // converts back to the same text. Otherwise it returns 0 with the empty text
-// and GetLastSystemError() == kErrorNoExactName (platform.h): the A reader
+// and GetLastSystemError() == kErrorNoExactName (system.h): the A reader
 // would map a character the code page lacks to a look-alike and so name
 // another file. Any other result leaves the system error at 0 or the
 // reader's own.

@@ -1,5 +1,5 @@
 // POSIX stand-in of the initialisation-file reader: the rules of the Windows
-// reader (platform/ini_file.h) over the file's bytes. The ANSI code page here
+// reader (formats/ini_file.h) over the file's bytes. The ANSI code page here
 // is UTF-8, which every UTF-16 character converts to.
 #include "platform/profile.h"
 
@@ -7,7 +7,8 @@
 
 #include <string>
 
-#include "platform/ini_file.h"
+#include "formats/ini_file.h"
+#include "platform/code_page.h"
 #include "platform/posix_internal.h"
 
 namespace platform {
@@ -18,8 +19,9 @@ uint32_t ReadProfileString(const char* section, const char* key, const char* def
   if (size == 0) return 0;
   std::string bytes;
   std::string raw;
-  if (internal::ReadWholeFile(path, &bytes) && FindProfileValue(bytes, section, key, &raw)) {
-    return CopyProfileValue(raw, buffer, size);
+  if (internal::ReadWholeFile(path, &bytes) &&
+      formats::FindProfileValue(bytes, AppendUtf16AsAnsi, section, key, &raw)) {
+    return formats::CopyProfileValue(raw, buffer, size);
   }
   size_t n = strlen(default_value);
   if (n > size - 1) n = size - 1;

@@ -6,14 +6,21 @@
 #include <string>
 #include <vector>
 
-#include "platform/ascii.h"
-#include "platform/platform.h"
+#include "formats/ascii.h"
+#include "formats/registry_export.h"
+#include "formats/registry_view.h"
+#include "platform/code_page.h"
 #include "platform/posix_internal.h"
-#include "platform/registry_export.h"
-#include "platform/registry_view.h"
+#include "platform/registry.h"
+#include "platform/system.h"
 
 namespace platform {
 
+using formats::EqualsNoCase;
+using formats::FindNamedValue;
+using formats::FindRegistryKey;
+using formats::RegistryValue;
+using formats::ViewPath;
 using internal::kErrorFileNotFound;
 using internal::kErrorMoreData;
 using internal::ReadWholeFile;
@@ -36,7 +43,7 @@ int32_t OpenRegistryKey(const char* sub_key, uint32_t access, RegistryKey* key) 
   std::string bytes;
   if (!file || !ReadWholeFile(file, &bytes)) return kErrorFileNotFound;
   auto* opened = new RegistryKeyImpl;
-  if (!FindRegistryKey(bytes, ViewPath(sub_key, access, SimulatesWow64()), &opened->values)) {
+  if (!FindRegistryKey(bytes, AppendUtf16AsAnsi, ViewPath(sub_key, access, SimulatesWow64()), &opened->values)) {
     delete opened;
     return kErrorFileNotFound;
   }

@@ -1,7 +1,7 @@
 // Windows side of the boundary: the registry and the WOW64 probe.
 #include <windows.h>
 
-#include "platform/platform.h"
+#include "platform/registry.h"
 
 namespace platform {
 

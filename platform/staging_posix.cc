@@ -1,8 +1,8 @@
 // POSIX stand-in for the private staging folder: the system's temporary
-// directory, the folder made and checked through its descriptor, the hold
-// (an advisory lock on it), and clearing earlier folders without following
-// links.
-#include <dirent.h>
+// directory, the folder made and checked through its descriptor, and the
+// hold (an advisory lock on it).
+#include "platform/staging.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -12,28 +12,27 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
-#include "platform/platform.h"
 #include "platform/posix_internal.h"
+#include "platform/system.h"
+#include "platform/staging_posix.h"
 
 namespace platform {
 
+using internal::ClassifyOwner;
+using internal::FolderOwner;
+using internal::OpenFolder;
 using internal::SetError;
 
-namespace {
-
-// The path limit the Windows build works within; paths are held to it here
-// too so that both builds take the same decisions.
+namespace internal {
 
 int OpenFolder(const char* path) { return open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); }
-
-enum class FolderOwner { kAdministrators, kAccount, kOther };
 
 FolderOwner ClassifyOwner(uid_t uid) {
   if (uid == 0) return FolderOwner::kAdministrators;
   return uid == geteuid() ? FolderOwner::kAccount : FolderOwner::kOther;
 }
 
-}  // namespace
+}  // namespace internal
 
 uint32_t GetSystemTempDirectory(uint32_t size, char* buffer) {
   // Tests point this at a folder of their own; /var/tmp is the system's
@@ -92,137 +91,6 @@ bool CreatePrivateDirectory(const char* path, DirectoryHold* hold, bool* owned_b
   hold->Release();
   *hold->receive() = fd;
   return true;
-}
-
-bool ListDirectory(const char* path, void (*visit)(void* context, const char* name), void* context) {
-  int fd = OpenFolder(path);
-  if (fd < 0) return SetError(static_cast<uint32_t>(errno));
-  DIR* dir = fdopendir(fd);
-  if (!dir) {
-    close(fd);
-    return SetError(static_cast<uint32_t>(errno));
-  }
-  for (struct dirent* entry = readdir(dir); entry; entry = readdir(dir)) {
-    if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0) continue;
-    if (strlen(entry->d_name) < kPathBufferSize) visit(context, entry->d_name);
-  }
-  closedir(dir);
-  return true;
-}
-
-namespace {
-
-// One open descriptor, closed when it goes.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
-
-// Opens the directory `name` of the held directory `dir` itself: a link in
-// its place is refused (O_NOFOLLOW), not followed.
-int OpenFolderAt(int dir, const char* name) {
-  return openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-}
-
-enum class Pass { kCheck, kRemove };
-
-// One pass over what the held directory `dir` holds, as the Windows side
-// does it: each subdirectory entered only through a descriptor of its own,
-// opened relative to its parent's; each entry named relative to the held
-// parent, so a link put in place of a checked folder is never followed.
-// kCheck: true when no file below is in use. kRemove: true when all is gone.
-// `length` is the path length so far, held to the Windows limit.
-bool Walk(int dir, size_t length, Pass pass, int depth) {
-  if (depth >= 32) return false;
-  Descriptor listing(dup(dir));
-  if (listing.get() < 0) return false;
-  DIR* stream = fdopendir(listing.get());
-  if (!stream) return false;
-  listing.release();
-  rewinddir(stream);
-  bool whole = true;
-  for (struct dirent* entry = readdir(stream); entry && (whole || pass == Pass::kRemove); entry = readdir(stream)) {
-    const char* name = entry->d_name;
-    if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
-    const size_t child_length = length + 1 + strlen(name);
-    if (child_length >= kPathBufferSize) {
-      whole = false;
-      continue;
-    }
-    struct stat st;
-    if (fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      whole = false;
-      continue;
-    }
-    bool ok = true;
-    if (S_ISDIR(st.st_mode)) {
-      Descriptor sub(OpenFolderAt(dir, name));
-      struct stat held;
-      // What is entered must be what was looked at: the same directory.
-      ok = sub.get() >= 0 && fstat(sub.get(), &held) == 0 && held.st_dev == st.st_dev && held.st_ino == st.st_ino &&
-           Walk(sub.get(), child_length, pass, depth + 1);
-      if (ok && pass == Pass::kRemove) ok = unlinkat(dir, name, AT_REMOVEDIR) == 0;
-    } else if (pass == Pass::kCheck) {
-      // The kernel refuses to open a running program's file for writing.
-      if (S_ISREG(st.st_mode)) {
-        int fd = openat(dir, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0) close(fd);
-        ok = !(fd < 0 && errno == ETXTBSY);
-      }
-    } else {
-      // Files and links alike: the name goes, never what a link names.
-      ok = unlinkat(dir, name, 0) == 0;
-    }
-    whole = ok && whole;
-  }
-  closedir(stream);
-  return whole;
-}
-
-}  // namespace
-
-ClearOutcome ClearStagingFolder(const char* base, const char* name, bool account_owned) {
-  Descriptor parent(OpenFolder(base));
-  const size_t length = strlen(base) + strlen(name);
-  if (parent.get() < 0 || length >= kPathBufferSize) return ClearOutcome::kNotOurs;
-  Descriptor top(OpenFolderAt(parent.get(), name));
-  struct stat st;
-  if (top.get() < 0 || fstat(top.get(), &st) != 0 || !S_ISDIR(st.st_mode)) return ClearOutcome::kNotOurs;
-  // Whose it is, read through the descriptor that is acted on. The
-  // account's folder only where the system gives our folders to it, and only
-  // if nobody else may change it.
-  const FolderOwner owner = ClassifyOwner(st.st_uid);
-  if (!(owner == FolderOwner::kAdministrators ||
-        (account_owned && owner == FolderOwner::kAccount && (st.st_mode & 022) == 0))) {
-    return ClearOutcome::kNotOurs;
-  }
-  // Held while it is checked and cleared, so that no run can take it as its
-  // new folder meanwhile; a run's own hold makes this fail.
-  if (flock(top.get(), LOCK_EX | LOCK_NB) != 0) return ClearOutcome::kInUse;
-  if (!Walk(top.get(), length, Pass::kCheck, 0) || !Walk(top.get(), length, Pass::kRemove, 0)) {
-    return ClearOutcome::kInUse;
-  }
-  // The name must still be the held folder: otherwise it is someone else's.
-  struct stat at_name;
-  if (fstatat(parent.get(), name, &at_name, AT_SYMLINK_NOFOLLOW) != 0 || at_name.st_dev != st.st_dev ||
-      at_name.st_ino != st.st_ino || unlinkat(parent.get(), name, AT_REMOVEDIR) != 0) {
-    return ClearOutcome::kInUse;
-  }
-  return ClearOutcome::kRemoved;
 }
 
 }  // namespace platform

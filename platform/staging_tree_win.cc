@@ -6,7 +6,8 @@
 #include <string.h>
 
 #include "platform/names_win.h"
-#include "platform/platform.h"
+#include "platform/staging_tree.h"
+#include "platform/system.h"
 #include "platform/staging_win.h"
 
 namespace platform {

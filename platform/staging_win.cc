@@ -7,7 +7,7 @@
 #include <string.h>
 
 #include "platform/names_win.h"
-#include "platform/platform.h"
+#include "platform/staging.h"
 #include "platform/staging_win.h"
 
 namespace platform {

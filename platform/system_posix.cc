@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/system.h"
 #include "platform/posix_internal.h"
 
 namespace platform {

@@ -8,7 +8,7 @@
 #include <time.h>
 
 #include "platform/names_win.h"
-#include "platform/platform.h"
+#include "platform/system.h"
 
 namespace platform {
 

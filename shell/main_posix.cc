@@ -1,6 +1,6 @@
 // The POSIX program: the same run as setup.exe, with a small message loop on
 // the main thread standing in for the hidden modal dialog.
-#include "platform/platform.h"
+#include "platform/process.h"
 #include "shell/setup_window_posix.h"
 
 int main() {

@@ -3,7 +3,7 @@
 #ifndef PATHWARDEN_SHELL_SETUP_DLG_H_
 #define PATHWARDEN_SHELL_SETUP_DLG_H_
 
-#include "platform/platform.h"
+#include "platform/process.h"
 #include "shell/framework.h"
 #include "shell/resource.h"
 

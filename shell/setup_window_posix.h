@@ -2,7 +2,7 @@
 #ifndef PATHWARDEN_SHELL_SETUP_WINDOW_POSIX_H_
 #define PATHWARDEN_SHELL_SETUP_WINDOW_POSIX_H_
 
-#include "platform/platform.h"
+#include "platform/process.h"
 
 // What the modal run gives when the worker cannot start (IDCANCEL).
 constexpr int kSetupCancelled = 2;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "logic/config.h"
-#include "platform/platform.h"
+#include "platform/system.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "logic/install.h"
-#include "platform/platform.h"
+#include "logic/staging.h"
+#include "platform/system.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "logic/log.h"
-#include "platform/platform.h"
+#include "platform/system.h"
 #include "tests/support/test_support.h"
 
 namespace {

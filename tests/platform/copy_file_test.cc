@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/system.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -3,6 +3,7 @@
 // page cannot show are refused rather than mapped to a look-alike, and UTF-8
 // (65001) works, where the best-fit flag would make every call fail.
 #include "platform/names_win.h"
+#include "platform/system.h"
 
 #include <windows.h>
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/system.h"
 #include "platform/profile.h"
 #include "tests/support/test_support.h"
 

@@ -4,13 +4,14 @@
 #include <string.h>
 #include <sys/stat.h>
 
+#include "formats/registry_export.h"
+#include "formats/registry_view.h"
 #include "logic/config.h"
 #include "logic/decision.h"
 #include "logic/install.h"
 #include "logic/version.h"
-#include "platform/platform.h"
-#include "platform/registry_export.h"
-#include "platform/registry_view.h"
+#include "platform/code_page.h"
+#include "platform/system.h"
 
 namespace check {
 namespace {
@@ -199,19 +200,19 @@ void ReadOtherViews(VersionReader read, void* context, Decision* d) {
 }
 
 struct ExportRegistry {
-  std::vector<platform::RegistryExport> exports;  // each read once
+  std::vector<formats::RegistryExport> exports;  // each read once
   bool wow64 = true;
 };
 
 // ReadVersionValue's contract over exports, through the stand-in's reader.
 bool ReadExportVersion(void* context, const char* key_path, uint32_t access, std::string* text) {
   const auto* registry = static_cast<const ExportRegistry*>(context);
-  const std::string path = platform::ViewPath(key_path, access, registry->wow64);
-  std::vector<platform::RegistryValue> values;
+  const std::string path = formats::ViewPath(key_path, access, registry->wow64);
+  std::vector<formats::RegistryValue> values;
   bool found = false;
   for (size_t i = 0; i < registry->exports.size() && !found; ++i) found = registry->exports[i].FindKey(path, &values);
   if (!found) return false;
-  const platform::RegistryValue* value = platform::FindNamedValue(values, kVersionValueName);
+  const formats::RegistryValue* value = formats::FindNamedValue(values, kVersionValueName);
   if (!value) return false;
   std::string data = value->data;
   CutAtFirstZero(&data);
@@ -253,9 +254,9 @@ bool DecideFromExport(const std::vector<std::string>& exports, const std::vector
   ExportRegistry registry;
   registry.wow64 = wow64;
   registry.exports.resize(exports.size());
-  std::vector<platform::RegistryValue> ignored;
+  std::vector<formats::RegistryValue> ignored;
   for (size_t i = 0; i < exports.size(); ++i) {
-    if (!registry.exports[i].Read(exports[i])) {
+    if (!registry.exports[i].Read(exports[i], platform::AppendUtf16AsAnsi)) {
       *error = "cannot read " + names[i] + " as a registry export: " + NotAnExport(exports[i]);
       return false;
     }
@@ -268,7 +269,7 @@ bool DecideFromExport(const std::vector<std::string>& exports, const std::vector
   d.driver = ProbeDriverVersion(wow64, ReadExportVersion, &registry);
   ReadUnasked(ReadExportVersion, &registry, &d);
   ReadOtherViews(ReadExportVersion, &registry, &d);
-  for (int i = 0; i < 4; ++i) d.view_paths[i] = platform::ViewPath(RecordAt(d, i).key, RecordAt(d, i).access, wow64);
+  for (int i = 0; i < 4; ++i) d.view_paths[i] = formats::ViewPath(RecordAt(d, i).key, RecordAt(d, i).access, wow64);
   for (size_t i = 0; i < exports.size(); ++i) {
     if (registry.exports[i].FindKey("SOFTWARE", &ignored)) continue;
     report->warnings.push_back("export " + std::to_string(i + 1) +

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/entry_kind.h"
+#include "platform/staging_tree.h"
+#include "platform/system.h"
 #include "tools/check/check.h"
 #include "tools/check/log_runs.h"
 

@@ -1,5 +1,5 @@
 // The JSON report, for machines: the same facts as the plain one.
-#include "platform/text_encoding.h"
+#include "platform/code_page.h"
 #include "tools/check/check.h"
 
 namespace check {

@@ -1,14 +1,15 @@
 // Case folding of ASCII letters only: registry, profile and device names
 // compare this way whatever the code page, and no locale is consulted.
-// Portable: used by logic/ and by both platforms. The comparisons are inline
-// so that setup.exe carries only what it calls.
-#ifndef PATHWARDEN_PLATFORM_ASCII_H_
-#define PATHWARDEN_PLATFORM_ASCII_H_
+// Portable, no system calls: used by logic/, by both platforms and by the
+// readers. The comparisons are inline so that setup.exe carries only what it
+// calls.
+#ifndef PATHWARDEN_FORMATS_ASCII_H_
+#define PATHWARDEN_FORMATS_ASCII_H_
 
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace formats {
 
 // A-Z as a-z; every other byte unchanged.
 inline char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
@@ -31,6 +32,6 @@ inline bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 // `text` with A-Z as a-z.
 std::string AsciiLowerCopy(std::string_view text);
 
-}  // namespace platform
+}  // namespace formats
 
-#endif  // PATHWARDEN_PLATFORM_ASCII_H_
+#endif  // PATHWARDEN_FORMATS_ASCII_H_

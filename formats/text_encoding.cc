@@ -1,6 +1,6 @@
-#include "platform/text_encoding.h"
+#include "formats/text_encoding.h"
 
-namespace platform {
+namespace formats {
 namespace {
 
 void AppendCodePoint(uint32_t cp, std::string* out) {
@@ -87,18 +87,18 @@ void AppendUtf16AsUtf8(const uint8_t* data, size_t units, bool big_endian, std::
   }
 }
 
-std::string DecodeTextFile(const std::string& bytes, bool* was_utf16) {
+std::string DecodeTextFile(const std::string& bytes, Utf16Converter to_text, bool* was_utf16) {
   const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
   size_t n = bytes.size();
   *was_utf16 = false;
   if (n >= 2 && ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF))) {
     *was_utf16 = true;
     std::string out;
-    AppendUtf16AsAnsi(p + 2, (n - 2) / 2, p[0] == 0xFE, &out);
+    to_text(p + 2, (n - 2) / 2, p[0] == 0xFE, &out);
     return out;
   }
   if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) return bytes.substr(3);
   return bytes;
 }
 
-}  // namespace platform
+}  // namespace formats

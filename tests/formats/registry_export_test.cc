@@ -2,14 +2,14 @@
 
 #include <vector>
 
-#include "platform/registry_export.h"
-#include "platform/registry_view.h"
+#include "formats/registry_export.h"
+#include "formats/registry_view.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-using platform::FindRegistryKey;
-using platform::RegistryValue;
+using formats::FindRegistryKey;
+using formats::RegistryValue;
 
 const char kV5[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 const std::string z(1, '\0');
@@ -24,7 +24,7 @@ struct Case {
 
 // Looked up as the probes look it up, so that the lookup is tested too.
 std::string VersionOf(const std::vector<RegistryValue>& values) {
-  const RegistryValue* v = platform::FindNamedValue(values, "Version");
+  const RegistryValue* v = formats::FindNamedValue(values, "Version");
   return v ? v->data : "<absent>";
 }
 
@@ -92,7 +92,7 @@ TEST(RegistryExport, ReadsKeysAndValuesAsTheAnsiCallGivesThem) {
   };
   for (const Case& c : cases) {
     std::vector<RegistryValue> values;
-    EXPECT_EQ(FindRegistryKey(c.file, c.key, &values), c.exists) << c.name;
+    EXPECT_EQ(FindRegistryKey(c.file, formats::AppendUtf16AsUtf8, c.key, &values), c.exists) << c.name;
     EXPECT_EQ(VersionOf(values), c.version) << c.name;
   }
 }
@@ -109,11 +109,11 @@ TEST(RegistryView, FindsValuesByTheWholeNameOnly) {
   const Lookup lookups[] = {{"Version", "1"},  {"version", "1"},          {padded, "1"},
                             {versio, nullptr}, {"VersionInfo2", nullptr}, {"", nullptr}};
   for (const Lookup& l : lookups) {
-    const RegistryValue* v = platform::FindNamedValue(values, l.wanted);
+    const RegistryValue* v = formats::FindNamedValue(values, l.wanted);
     EXPECT_EQ(v ? v->data : "<none>", l.found ? l.found : "<none>") << "\"" << l.wanted << "\"";
   }
   const std::vector<RegistryValue> only_longer = {{"VersionInfo", 1, "9"}};
-  EXPECT_EQ(platform::FindNamedValue(only_longer, padded), nullptr) << "\"VersionInfo\" taken for \"Version\"";
+  EXPECT_EQ(formats::FindNamedValue(only_longer, padded), nullptr) << "\"VersionInfo\" taken for \"Version\"";
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
-#include "platform/ini_file.h"
+#include "formats/ini_file.h"
 
 #include <string.h>
 
-#include "platform/ascii.h"
-#include "platform/text_encoding.h"
+#include "formats/ascii.h"
+#include "formats/text_encoding.h"
 
-namespace platform {
+namespace formats {
 namespace {
 
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -22,9 +22,10 @@ bool NameEquals(const char* begin, const char* end, const char* name) {
 
 }  // namespace
 
-bool FindProfileValue(const std::string& bytes, const char* section, const char* key, std::string* raw_value) {
+bool FindProfileValue(const std::string& bytes, Utf16Converter to_text, const char* section, const char* key,
+                      std::string* raw_value) {
   bool was_utf16 = false;
-  const std::string text = DecodeTextFile(bytes, &was_utf16);
+  const std::string text = DecodeTextFile(bytes, to_text, &was_utf16);
   const char* p = text.data();
   const char* const end = p + text.size();
 
@@ -86,4 +87,4 @@ uint32_t CopyProfileValue(const std::string& raw_value, char* buffer, uint32_t s
   return static_cast<uint32_t>(copied);
 }
 
-}  // namespace platform
+}  // namespace formats

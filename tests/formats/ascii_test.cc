@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/ascii.h"
+#include "formats/ascii.h"
 
 namespace {
 
@@ -31,16 +31,16 @@ TEST(Ascii, FoldsAsciiLettersOnly) {
       {"ZAza", "zaZA", true, true},
   };
   for (const FoldCase& c : cases) {
-    EXPECT_EQ(platform::EqualsNoCase(c.a, c.b), c.equal) << "\"" << c.a << "\" vs \"" << c.b << "\"";
-    EXPECT_EQ(platform::EqualsNoCase(c.b, c.a), c.equal) << "\"" << c.b << "\" vs \"" << c.a << "\"";
-    EXPECT_EQ(platform::StartsWithNoCase(c.a, c.b), c.starts_with) << "\"" << c.a << "\" starts with \"" << c.b << "\"";
+    EXPECT_EQ(formats::EqualsNoCase(c.a, c.b), c.equal) << "\"" << c.a << "\" vs \"" << c.b << "\"";
+    EXPECT_EQ(formats::EqualsNoCase(c.b, c.a), c.equal) << "\"" << c.b << "\" vs \"" << c.a << "\"";
+    EXPECT_EQ(formats::StartsWithNoCase(c.a, c.b), c.starts_with) << "\"" << c.a << "\" starts with \"" << c.b << "\"";
   }
   for (int c = 0; c < 256; ++c) {
     const char ch = static_cast<char>(c);
     const char want = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : ch;
-    EXPECT_EQ(platform::AsciiLower(ch), want) << "byte " << c;
+    EXPECT_EQ(formats::AsciiLower(ch), want) << "byte " << c;
   }
-  EXPECT_EQ(platform::AsciiLowerCopy("Veltrano\\WOW6432Node\xC9"), "veltrano\\wow6432node\xC9");
+  EXPECT_EQ(formats::AsciiLowerCopy("Veltrano\\WOW6432Node\xC9"), "veltrano\\wow6432node\xC9");
 }
 
 }  // namespace

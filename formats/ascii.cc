@@ -1,6 +1,6 @@
-#include "platform/ascii.h"
+#include "formats/ascii.h"
 
-namespace platform {
+namespace formats {
 
 std::string AsciiLowerCopy(std::string_view text) {
   std::string out(text);
@@ -8,4 +8,4 @@ std::string AsciiLowerCopy(std::string_view text) {
   return out;
 }
 
-}  // namespace platform
+}  // namespace formats

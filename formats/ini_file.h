@@ -1,4 +1,5 @@
-// The initialisation-file reader behind the POSIX GetProfileString. It
+// The initialisation-file reader behind the POSIX stand-in's
+// ReadProfileString (platform/profile.h). Portable, no system calls. It
 // follows the rules of the Windows reader as observed under Wine:
 //  - lines end at CR or LF; white space around names and values is dropped;
 //  - section and key names match without regard to ASCII case;
@@ -10,19 +11,23 @@
 //  - a value enclosed in matching single or double quotes loses them;
 //  - a value ends at a zero byte;
 //  - UTF-16 files with a byte-order mark are read, and a UTF-8 mark dropped.
-#ifndef PATHWARDEN_PLATFORM_INI_FILE_H_
-#define PATHWARDEN_PLATFORM_INI_FILE_H_
+#ifndef PATHWARDEN_FORMATS_INI_FILE_H_
+#define PATHWARDEN_FORMATS_INI_FILE_H_
 
 #include <stdint.h>
 
 #include <string>
 
-namespace platform {
+#include "formats/text_encoding.h"
 
-// Looks up `key` in `section` of the file content `bytes` (raw file bytes).
-// Returns true and sets `*raw_value` (trimmed, quotes still on) when the key
-// exists with a value.
-bool FindProfileValue(const std::string& bytes, const char* section, const char* key, std::string* raw_value);
+namespace formats {
+
+// Looks up `key` in `section` of the file content `bytes` (raw file bytes; a
+// UTF-16 file's text becomes 8-bit text through `to_text`). Returns true and
+// sets `*raw_value` (trimmed, quotes still on) when the key exists with a
+// value.
+bool FindProfileValue(const std::string& bytes, Utf16Converter to_text, const char* section, const char* key,
+                      std::string* raw_value);
 
 // Copies a raw value into `buffer` (capacity `size`, at least 1) the way the
 // Windows reader does: matching quotes dropped, at most size - 1 bytes, a
@@ -30,6 +35,6 @@ bool FindProfileValue(const std::string& bytes, const char* section, const char*
 // value whose closing quote falls just past the buffer loses one more byte.
 uint32_t CopyProfileValue(const std::string& raw_value, char* buffer, uint32_t size);
 
-}  // namespace platform
+}  // namespace formats
 
-#endif  // PATHWARDEN_PLATFORM_INI_FILE_H_
+#endif  // PATHWARDEN_FORMATS_INI_FILE_H_

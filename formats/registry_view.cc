@@ -1,9 +1,8 @@
-#include "platform/registry_view.h"
+#include "formats/registry_view.h"
 
-#include "platform/ascii.h"
-#include "platform/platform.h"
+#include "formats/ascii.h"
 
-namespace platform {
+namespace formats {
 
 std::string ViewPath(const char* sub_key, uint32_t access, bool wow64) {
   std::string path(sub_key);
@@ -24,4 +23,4 @@ const RegistryValue* FindNamedValue(const std::vector<RegistryValue>& values, co
   return nullptr;
 }
 
-}  // namespace platform
+}  // namespace formats

@@ -1,17 +1,23 @@
 // Where a registry view keeps a key in a registry export, and value lookup in
-// an exported key. Portable: the POSIX stand-in's registry and the check
-// tool's --registry mode (on every system) both read exports through these.
-#ifndef PATHWARDEN_PLATFORM_REGISTRY_VIEW_H_
-#define PATHWARDEN_PLATFORM_REGISTRY_VIEW_H_
+// an exported key. Portable, no system calls: the POSIX stand-in's registry
+// and the check tool's --registry mode (on every system) both read exports
+// through these.
+#ifndef PATHWARDEN_FORMATS_REGISTRY_VIEW_H_
+#define PATHWARDEN_FORMATS_REGISTRY_VIEW_H_
 
 #include <stdint.h>
 
 #include <string>
 #include <vector>
 
-#include "platform/registry_export.h"
+#include "formats/registry_export.h"
 
-namespace platform {
+namespace formats {
+
+// Registry access masks as Windows defines them; the view is in the access.
+constexpr uint32_t kKeyRead = 0x20019;
+constexpr uint32_t kKeyWow64_64Key = 0x0100;
+constexpr uint32_t kKeyWow64_32Key = 0x0200;
 
 // The path below HKEY_LOCAL_MACHINE at which an export of a Windows holds the
 // key `sub_key` as the view selected by `access` sees it. On 64-bit Windows
@@ -23,6 +29,6 @@ std::string ViewPath(const char* sub_key, uint32_t access, bool wow64);
 // The value called `name` (without regard to ASCII case) in `values`, or null.
 const RegistryValue* FindNamedValue(const std::vector<RegistryValue>& values, const char* name);
 
-}  // namespace platform
+}  // namespace formats
 
-#endif  // PATHWARDEN_PLATFORM_REGISTRY_VIEW_H_
+#endif  // PATHWARDEN_FORMATS_REGISTRY_VIEW_H_

@@ -1,11 +1,11 @@
-#include "platform/registry_export.h"
+#include "formats/registry_export.h"
 
 #include <string.h>
 
-#include "platform/ascii.h"
-#include "platform/text_encoding.h"
+#include "formats/ascii.h"
+#include "formats/text_encoding.h"
 
-namespace platform {
+namespace formats {
 namespace {
 
 constexpr uint32_t kRegSz = 1;
@@ -78,7 +78,8 @@ bool LocalMachinePath(const std::string& full, std::string* path) {
 
 // Parses one value line into `value`. False for lines that are not values
 // or are malformed (regedit skips those too). `*deleted` for "name"=-.
-bool ParseValueLine(const std::string& line, bool unicode_file, RegistryValue* value, bool* deleted) {
+bool ParseValueLine(const std::string& line, bool unicode_file, Utf16Converter to_text, RegistryValue* value,
+                    bool* deleted) {
   const char* p = line.data();
   const char* end = p + line.size();
   *deleted = false;
@@ -142,7 +143,7 @@ bool ParseValueLine(const std::string& line, bool unicode_file, RegistryValue* v
   if (unicode_file && (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz)) {
     // Stored as UTF-16LE; the A call hands out the 8-bit text.
     value->data.clear();
-    AppendUtf16AsAnsi(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() / 2, false, &value->data);
+    to_text(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() / 2, false, &value->data);
   } else {
     value->data.swap(bytes);
   }
@@ -175,12 +176,12 @@ void NextLine(const char** p, const char* end, std::string* line) {
 
 }  // namespace
 
-bool RegistryExport::Read(const std::string& bytes) {
+bool RegistryExport::Read(const std::string& bytes, Utf16Converter to_text) {
   keys_.clear();
   removals_.clear();
   sections_ = 0;
   bool was_utf16 = false;
-  const std::string text = DecodeTextFile(bytes, &was_utf16);
+  const std::string text = DecodeTextFile(bytes, to_text, &was_utf16);
   const char* p = text.data();
   const char* const end = p + text.size();
   bool header_seen = false;
@@ -191,7 +192,7 @@ bool RegistryExport::Read(const std::string& bytes) {
     NextLine(&p, end, &line);
     if (line.empty() || line[0] == ';') continue;
     if (header_seen) {
-      ReadLine(line, unicode_file, &current);
+      ReadLine(line, unicode_file, to_text, &current);
     } else if (line == "Windows Registry Editor Version 5.00" || line == "REGEDIT4") {
       unicode_file = line != "REGEDIT4";
       header_seen = true;
@@ -203,7 +204,7 @@ bool RegistryExport::Read(const std::string& bytes) {
 }
 
 // One line after the header: a section, a removal, or a value of `*current`.
-void RegistryExport::ReadLine(const std::string& line, bool unicode_file, Key** current) {
+void RegistryExport::ReadLine(const std::string& line, bool unicode_file, Utf16Converter to_text, Key** current) {
   if (line[0] == '[') {
     *current = nullptr;
     const size_t close = line.rfind(']');
@@ -225,7 +226,7 @@ void RegistryExport::ReadLine(const std::string& line, bool unicode_file, Key** 
   Key& key = **current;
   RegistryValue value;
   bool deleted = false;
-  if (!ParseValueLine(line, unicode_file, &value, &deleted)) return;
+  if (!ParseValueLine(line, unicode_file, to_text, &value, &deleted)) return;
   const std::string name = AsciiLowerCopy(value.name);
   auto found = key.by_name.find(name);
   if (deleted) {
@@ -276,13 +277,14 @@ bool RegistryExport::FindKey(const std::string& key_path, std::vector<RegistryVa
   return found;
 }
 
-bool FindRegistryKey(const std::string& bytes, const std::string& key_path, std::vector<RegistryValue>* values) {
+bool FindRegistryKey(const std::string& bytes, Utf16Converter to_text, const std::string& key_path,
+                     std::vector<RegistryValue>* values) {
   RegistryExport parsed;
-  if (!parsed.Read(bytes)) {
+  if (!parsed.Read(bytes, to_text)) {
     values->clear();
     return false;
   }
   return parsed.FindKey(key_path, values);
 }
 
-}  // namespace platform
+}  // namespace formats

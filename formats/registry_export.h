@@ -1,8 +1,9 @@
-// Reader for registry export files ("regedit /e"), the registry of the POSIX
-// stand-in. Reads "Windows Registry Editor Version 5.00" files (UTF-16LE with
-// a byte-order mark, or UTF-8) and "REGEDIT4" files.
-#ifndef PATHWARDEN_PLATFORM_REGISTRY_EXPORT_H_
-#define PATHWARDEN_PLATFORM_REGISTRY_EXPORT_H_
+// Reader for registry export files ("regedit /e"): the POSIX stand-in's
+// registry and the check tool's --registry mode read exports through it.
+// Reads "Windows Registry Editor Version 5.00" files (UTF-16LE with a
+// byte-order mark, or UTF-8) and "REGEDIT4" files. Portable, no system calls.
+#ifndef PATHWARDEN_FORMATS_REGISTRY_EXPORT_H_
+#define PATHWARDEN_FORMATS_REGISTRY_EXPORT_H_
 
 #include <stdint.h>
 
@@ -10,7 +11,9 @@
 #include <unordered_map>
 #include <vector>
 
-namespace platform {
+#include "formats/text_encoding.h"
+
+namespace formats {
 
 struct RegistryValue {
   std::string name;   // "" for the default value ("@")
@@ -24,10 +27,11 @@ struct RegistryValue {
 // after that costs the keys it has to look at, not the file.
 class RegistryExport {
  public:
-  // Reads the raw file bytes. False when they are not an export (no known
+  // Reads the raw file bytes; string values of a UTF-16 file become 8-bit
+  // text through `to_text`. False when they are not an export (no known
   // header; a UTF-16 file needs its byte-order mark, as regedit wants it):
   // then it holds no keys.
-  bool Read(const std::string& bytes);
+  bool Read(const std::string& bytes, Utf16Converter to_text);
 
   // True if HKEY_LOCAL_MACHINE\`key_path` exists: a section names it or one
   // of its subkeys, after any removal of it or of a parent. `*values` then
@@ -46,7 +50,7 @@ class RegistryExport {
     std::vector<Slot> slots;
     std::unordered_map<std::string, size_t> by_name;  // folded name -> slot
   };
-  void ReadLine(const std::string& line, bool unicode_file, Key** current);
+  void ReadLine(const std::string& line, bool unicode_file, Utf16Converter to_text, Key** current);
   uint64_t RemovedAt(const std::string& folded_path) const;
 
   // Folded paths. Sections and removals are numbered in file order, so that
@@ -57,8 +61,9 @@ class RegistryExport {
 };
 
 // One lookup in the export `bytes`: RegistryExport's Read, then FindKey.
-bool FindRegistryKey(const std::string& bytes, const std::string& key_path, std::vector<RegistryValue>* values);
+bool FindRegistryKey(const std::string& bytes, Utf16Converter to_text, const std::string& key_path,
+                     std::vector<RegistryValue>* values);
 
-}  // namespace platform
+}  // namespace formats
 
-#endif  // PATHWARDEN_PLATFORM_REGISTRY_EXPORT_H_
+#endif  // PATHWARDEN_FORMATS_REGISTRY_EXPORT_H_
