@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/handles_win.h"
 #include "platform/files.h"
 #include "platform/system.h"
 
@@ -105,12 +106,9 @@ bool CreateDirectoryAt(const char* path) {
 namespace {
 
 bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
-  HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  BOOL ok = GetFileInformationByHandle(file, info);
-  CloseHandle(file);
-  return ok != FALSE;
+  ScopedHandle file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return file.valid() && GetFileInformationByHandle(file.get(), info);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/handles_win.h"
 #include "platform/log_file.h"
 #include "platform/system.h"
 #include "platform/staging_win.h"
@@ -58,29 +59,6 @@ bool IsPlainSingleFile(HANDLE file) {
   return info.nNumberOfLinks == 1;
 }
 
-class ScopedFile {
- public:
-  explicit ScopedFile(HANDLE file) : file_(file) {}
-  ~ScopedFile() {
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-  }
-  ScopedFile(const ScopedFile&) = delete;
-  ScopedFile& operator=(const ScopedFile&) = delete;
-  HANDLE get() const { return file_; }
-  HANDLE release() {
-    HANDLE file = file_;
-    file_ = INVALID_HANDLE_VALUE;
-    return file;
-  }
-  void reset(HANDLE file) {
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-    file_ = file;
-  }
-
- private:
-  HANDLE file_;
-};
-
 using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
                                         ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
 
@@ -96,19 +74,16 @@ HANDLE OpenRelative(NtCreateFileFn create, HANDLE parent, wchar_t* name, size_t 
   OBJECT_ATTRIBUTES object;
   InitializeObjectAttributes(&object, &text, OBJ_CASE_INSENSITIVE, parent, nullptr);
   IO_STATUS_BLOCK status = {};
-  HANDLE handle = nullptr;
+  ScopedHandle handle;
   constexpr NTSTATUS kOplockBreakInProgress = 0x00000108;
   const NTSTATUS result =
-      create(&handle, access | SYNCHRONIZE, &object, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
+      create(handle.receive(), access | SYNCHRONIZE, &object, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition,
              options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT | FILE_COMPLETE_IF_OPLOCKED, nullptr, 0);
-  if (result == kOplockBreakInProgress && handle) {
-    CloseHandle(handle);
-    return INVALID_HANDLE_VALUE;
-  }
+  if (result == kOplockBreakInProgress) return INVALID_HANDLE_VALUE;
   constexpr NTSTATUS kSharingViolation = static_cast<NTSTATUS>(0xC0000043);
   if (result == kSharingViolation) SetLastError(ERROR_SHARING_VIOLATION);
-  return result >= 0 && handle ? handle : INVALID_HANDLE_VALUE;
+  return result >= 0 ? handle.release() : INVALID_HANDLE_VALUE;
 }
 
 // An elevated run's log: the user's temporary folder is the unelevated
@@ -121,9 +96,9 @@ HANDLE OpenRelative(NtCreateFileFn create, HANDLE parent, wchar_t* name, size_t 
 // the one above and refused if it is a reparse point. Returns that folder.
 HANDLE OpenFolderChain(NtCreateFileFn create, wchar_t* wide, size_t end) {
   // "\??\C:\" first, then each component.
-  ScopedFile dir(OpenRelative(create, nullptr, wide, 7, FILE_LIST_DIRECTORY, FILE_OPEN, FILE_DIRECTORY_FILE));
+  ScopedHandle dir(OpenRelative(create, nullptr, wide, 7, FILE_LIST_DIRECTORY, FILE_OPEN, FILE_DIRECTORY_FILE));
   size_t start = 7;
-  for (size_t i = start; i < end && dir.get() != INVALID_HANDLE_VALUE; ++i) {
+  for (size_t i = start; i < end && dir.valid(); ++i) {
     if (wide[i] != L'\\') continue;
     if (i > start) {
       dir.reset(OpenRelative(create, dir.get(), wide + start, i - start, FILE_LIST_DIRECTORY, FILE_OPEN,
@@ -132,7 +107,7 @@ HANDLE OpenFolderChain(NtCreateFileFn create, wchar_t* wide, size_t end) {
     start = i + 1;
   }
   BY_HANDLE_FILE_INFORMATION info;
-  if (dir.get() == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(dir.get(), &info) ||
+  if (!dir.valid() || !GetFileInformationByHandle(dir.get(), &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     return INVALID_HANDLE_VALUE;
   }
@@ -142,7 +117,7 @@ HANDLE OpenFolderChain(NtCreateFileFn create, wchar_t* wide, size_t end) {
 // The log's folder, held for the run once its path has been walked: later
 // lines open only the file relative to it, and go where the first one went.
 SRWLOCK g_folder_lock = SRWLOCK_INIT;
-HANDLE g_folder = INVALID_HANDLE_VALUE;
+ScopedHandle g_folder;
 wchar_t g_folder_path[MAX_PATH + 8];
 size_t g_folder_units = 0;
 
@@ -160,17 +135,15 @@ HANDLE OpenElevatedLog(const char* path) {
   }
   if (name >= length) return INVALID_HANDLE_VALUE;
   AcquireSRWLockExclusive(&g_folder_lock);
-  if (g_folder == INVALID_HANDLE_VALUE || g_folder_units != name ||
-      memcmp(g_folder_path, wide, name * sizeof(wchar_t)) != 0) {
-    if (g_folder != INVALID_HANDLE_VALUE) CloseHandle(g_folder);
-    g_folder = OpenFolderChain(create, wide, name);
-    g_folder_units = g_folder == INVALID_HANDLE_VALUE ? 0 : name;
+  if (!g_folder.valid() || g_folder_units != name || memcmp(g_folder_path, wide, name * sizeof(wchar_t)) != 0) {
+    g_folder.reset(OpenFolderChain(create, wide, name));
+    g_folder_units = g_folder.valid() ? name : 0;
     memcpy(g_folder_path, wide, name * sizeof(wchar_t));
   }
-  HANDLE file = g_folder == INVALID_HANDLE_VALUE ? INVALID_HANDLE_VALUE
-                                                 : OpenRelative(create, g_folder, wide + name, length - name,
-                                                                FILE_APPEND_DATA | FILE_READ_DATA | READ_CONTROL,
-                                                                FILE_OPEN_IF, FILE_NON_DIRECTORY_FILE);
+  HANDLE file = !g_folder.valid() ? INVALID_HANDLE_VALUE
+                                  : OpenRelative(create, g_folder.get(), wide + name, length - name,
+                                                 FILE_APPEND_DATA | FILE_READ_DATA | READ_CONTROL, FILE_OPEN_IF,
+                                                 FILE_NON_DIRECTORY_FILE);
   ReleaseSRWLockExclusive(&g_folder_lock);
   return file;
 }
@@ -180,14 +153,12 @@ HANDLE OpenElevatedLog(const char* path) {
 // them read what the run logs.
 bool OwnedByUs(HANDLE file) {
   PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ScopedLocalMemory descriptor;
   if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                      &descriptor) != ERROR_SUCCESS) {
+                      descriptor.receive()) != ERROR_SUCCESS) {
     return false;
   }
-  const bool ours = internal::ClassifyOwner(owner) != internal::FolderOwner::kOther;
-  LocalFree(descriptor);
-  return ours;
+  return internal::ClassifyOwner(owner) != internal::FolderOwner::kOther;
 }
 
 // Whether the run is elevated: -1 until first asked.
@@ -207,14 +178,14 @@ bool AppendTextToFile(const char* path, const char* text, size_t length) {
   // CRT's append mode seeks and then writes, which races). Read access is
   // what the writers' lock needs. A reparse point is opened as itself, never
   // followed, and then refused below.
-  ScopedFile file(INVALID_HANDLE_VALUE);
+  ScopedHandle file;
   for (;;) {
     SetLastError(ERROR_ACCESS_DENIED);
     file.reset(elevated ? OpenElevatedLog(path)
-                        : CreateFileA(path, FILE_APPEND_DATA | FILE_READ_DATA,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (file.get() != INVALID_HANDLE_VALUE) break;
+                        : OpenNoFollow(path, FILE_APPEND_DATA | FILE_READ_DATA,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL));
+    if (file.valid()) break;
     // A scanner or an editor may hold the file without sharing for a moment:
     // wait a little rather than lose the line.
     DWORD error = GetLastError();

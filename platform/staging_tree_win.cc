@@ -5,6 +5,7 @@
 #include <aclapi.h>
 #include <string.h>
 
+#include "platform/handles_win.h"
 #include "platform/names_win.h"
 #include "platform/staging_tree.h"
 #include "platform/system.h"
@@ -14,28 +15,12 @@ namespace platform {
 
 namespace {
 
-// One open handle, closed when it goes.
-class Handle {
- public:
-  explicit Handle(HANDLE handle) : handle_(handle) {}
-  ~Handle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
 // Opens the entry `path` itself, never what a reparse point names. Without
 // delete sharing: while it is open nobody can rename, replace or delete it,
 // so the path of everything below stays the one checked (rule 2).
 HANDLE OpenHeld(const char* path, DWORD access) {
-  return CreateFileA(path, access | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  return OpenNoFollow(path, access | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                      FILE_FLAG_BACKUP_SEMANTICS);
 }
 
 enum class Kind { kNone, kDirectory, kFile, kLink };
@@ -96,8 +81,8 @@ bool ForEachEntry(HANDLE dir, bool* unnamed, Visit visit, void* context) {
 // program's image cannot be opened for writing, whatever the sharing asked
 // for, and neither can a file someone holds without sharing.
 bool FileInUse(const char* path) {
-  Handle file(CreateFileA(path, FILE_WRITE_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  ScopedHandle file(
+      OpenNoFollow(path, FILE_WRITE_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, 0));
   if (file.valid()) return false;
   const DWORD error = GetLastError();
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
@@ -158,7 +143,7 @@ bool VisitChild(WalkState& state, const char* child, DWORD listed_attributes, ui
   const DWORD access = pass == Pass::kCheck
                            ? FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY
                            : DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | FILE_LIST_DIRECTORY;
-  Handle entry(OpenHeld(child, access));
+  ScopedHandle entry(OpenHeld(child, access));
   DWORD attributes = 0;
   DWORD links = 0;
   uint64_t id = 0;
@@ -202,9 +187,9 @@ bool Walk(WalkPath* path, HANDLE dir, Pass pass, int depth) {
 bool ListDirectory(const char* path, void (*visit)(void* context, const char* name), void* context) {
   // Listed through a handle of its own, shared with everyone, opened without
   // following a reparse point; each name handed on as it is read.
-  Handle dir(CreateFileA(path, FILE_LIST_DIRECTORY | SYNCHRONIZE,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  ScopedHandle dir(OpenNoFollow(path, FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS));
   if (!dir.valid()) return false;
   struct Forward {
     void (*visit)(void* context, const char* name);
@@ -234,7 +219,7 @@ ClearOutcome ClearStagingFolder(const char* base, const char* name, bool account
   // through the handle below.
   const DWORD listed = GetFileAttributesA(path.text);
   if (listed == INVALID_FILE_ATTRIBUTES || KindOfAttributes(listed) != Kind::kDirectory) return ClearOutcome::kNotOurs;
-  Handle top(OpenHeld(path.text, DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL));
+  ScopedHandle top(OpenHeld(path.text, DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL));
   if (!top.valid()) {
     return GetLastError() == ERROR_SHARING_VIOLATION ? ClearOutcome::kInUse : ClearOutcome::kNotOurs;
   }
@@ -248,16 +233,16 @@ ClearOutcome ClearStagingFolder(const char* base, const char* name, bool account
   // anything, which the account could do itself.
   PSID owner = nullptr;
   PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ScopedLocalMemory descriptor;
   if (GetSecurityInfo(top.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                      nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+                      nullptr, &dacl, nullptr, descriptor.receive()) != ERROR_SUCCESS) {
     return ClearOutcome::kNotOurs;
   }
   const internal::FolderOwner kind = internal::ClassifyOwner(owner);
   const bool ours =
       kind == internal::FolderOwner::kAdministrators ||
       (account_owned && kind == internal::FolderOwner::kAccount && internal::OnlyTrustedMayChange(dacl, owner));
-  LocalFree(descriptor);
+  descriptor.reset();
   if (!ours) return ClearOutcome::kNotOurs;
   if (!Walk(&path, top.get(), Pass::kCheck, 0) || !Walk(&path, top.get(), Pass::kRemove, 0) ||
       !MarkForDeletion(top.get())) {

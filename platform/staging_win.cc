@@ -6,6 +6,7 @@
 #include <sddl.h>
 #include <string.h>
 
+#include "platform/handles_win.h"
 #include "platform/names_win.h"
 #include "platform/staging.h"
 #include "platform/staging_win.h"
@@ -29,14 +30,8 @@ constexpr DWORD kChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_
                                 FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
 
 bool IsRunningAccount(PSID sid) {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-  BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-  DWORD size = 0;
-  bool same = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
-              EqualSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, sid);
-  CloseHandle(token);
-  return same;
+  TokenUserBuffer user;
+  return QueryProcessToken(TokenUser, user.bytes, sizeof user.bytes) && EqualSid(user.sid(), sid);
 }
 
 bool IsAdministratorsOrSystem(PSID sid) {
@@ -74,9 +69,9 @@ DWORD CheckPrivate(HANDLE dir, bool fallback, bool* owned_by_account) {
   }
   PSID owner = nullptr;
   PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ScopedLocalMemory descriptor;
   DWORD error = GetSecurityInfo(dir, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                                nullptr, &dacl, nullptr, &descriptor);
+                                nullptr, &dacl, nullptr, descriptor.receive());
   if (error != ERROR_SUCCESS) return error;
   FolderOwner kind = ClassifyOwner(owner);
   if (kind == FolderOwner::kAccount) {
@@ -86,17 +81,18 @@ DWORD CheckPrivate(HANDLE dir, bool fallback, bool* owned_by_account) {
     error = ERROR_INVALID_OWNER;
   }
   if (error == ERROR_SUCCESS && !OnlyTrustedMayChange(dacl, owner)) error = ERROR_INVALID_SECURITY_DESCR;
-  LocalFree(descriptor);
   return error;
 }
 
 BOOL CreateWithDescriptor(const char* path, const char* sddl) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr)) return FALSE;
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+  ScopedLocalMemory descriptor;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, descriptor.receive(), nullptr)) {
+    return FALSE;
+  }
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor.get(), FALSE};
   BOOL created = CreateDirectoryA(path, &attributes);
   DWORD error = GetLastError();
-  LocalFree(descriptor);
+  descriptor.reset();
   SetLastError(error);
   return created;
 }
@@ -190,19 +186,19 @@ bool CreatePrivateDirectory(const char* path, DirectoryHold* hold, bool* owned_b
   if (!created) return false;
   // Holding the folder with read access and no delete sharing keeps other
   // runs from taking it for an earlier one and removing it.
-  HANDLE dir = CreateFileA(path, FILE_LIST_DIRECTORY | READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  ScopedHandle dir(OpenNoFollow(path, FILE_LIST_DIRECTORY | READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
   // If another run clearing earlier folders took it between the two calls,
   // this open fails (the folder is gone, or held for deletion).
-  if (dir == INVALID_HANDLE_VALUE) return false;
-  DWORD error = CheckPrivate(dir, fallback, owned_by_account);
+  if (!dir.valid()) return false;
+  DWORD error = CheckPrivate(dir.get(), fallback, owned_by_account);
   if (error != ERROR_SUCCESS) {
-    CloseHandle(dir);
+    dir.reset();
     RemoveDirectoryA(path);
     return Fail(error);
   }
   hold->Release();
-  *hold->receive() = reinterpret_cast<intptr_t>(dir);
+  *hold->receive() = reinterpret_cast<intptr_t>(dir.release());
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include <string.h>
 #include <time.h>
 
+#include "platform/handles_win.h"
 #include "platform/names_win.h"
 #include "platform/system.h"
 
@@ -87,21 +88,11 @@ bool ToLocalTime(int64_t t, struct tm* out) {
 }
 
 bool IsElevated() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-  bool elevated = false;
   TOKEN_ELEVATION elevation = {};
-  DWORD size = 0;
-  if (GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size)) {
-    elevated = elevation.TokenIsElevated != 0;
-  }
+  if (QueryProcessToken(TokenElevation, &elevation, sizeof elevation) && elevation.TokenIsElevated) return true;
   // The system account counts too, whatever the elevation query says.
-  BYTE user_buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-  if (!elevated && GetTokenInformation(token, TokenUser, user_buffer, sizeof user_buffer, &size)) {
-    elevated = IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(user_buffer)->User.Sid, WinLocalSystemSid) != FALSE;
-  }
-  CloseHandle(token);
-  return elevated;
+  TokenUserBuffer user;
+  return QueryProcessToken(TokenUser, user.bytes, sizeof user.bytes) && IsWellKnownSid(user.sid(), WinLocalSystemSid);
 }
 
 bool RandomBytes(uint8_t* buffer, size_t size) {
