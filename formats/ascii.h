@@ -29,6 +29,9 @@ inline bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && EqualsNoCase(std::string_view(text.data(), prefix.size()), prefix);
 }
 
+// The lower-case hexadecimal digit of the low four bits of `value`.
+inline char HexDigit(unsigned value) { return "0123456789abcdef"[value & 0xF]; }
+
 // `text` with A-Z as a-z.
 std::string AsciiLowerCopy(std::string_view text);
 

@@ -6,7 +6,7 @@ namespace formats {
 
 std::string ViewPath(const char* sub_key, uint32_t access, bool wow64) {
   std::string path(sub_key);
-  if (!wow64 || (access & kKeyWow64_64Key)) return path;
+  if (!wow64 || AsksFor64BitView(access)) return path;
   const char kSoftware[] = "SOFTWARE";
   const size_t n = sizeof kSoftware - 1;
   if (StartsWithNoCase(path, kSoftware) && (path.size() == n || path[n] == '\\')) {

@@ -10,14 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "formats/registry_access.h"
 #include "formats/registry_export.h"
 
 namespace formats {
-
-// Registry access masks as Windows defines them; the view is in the access.
-constexpr uint32_t kKeyRead = 0x20019;
-constexpr uint32_t kKeyWow64_64Key = 0x0100;
-constexpr uint32_t kKeyWow64_32Key = 0x0200;
 
 // The path below HKEY_LOCAL_MACHINE at which an export of a Windows holds the
 // key `sub_key` as the view selected by `access` sees it. On 64-bit Windows

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "formats/registry_access.h"
+
 // Key paths below HKEY_LOCAL_MACHINE and the access masks the probes use
 // (KEY_READ, and KEY_READ with KEY_WOW64_64KEY).
 extern const char kDriverInstallationKey[];
@@ -14,8 +16,8 @@ extern const char kDriverMsmKey[];
 extern const char kFerrolinkKey[];
 extern const char kPathwardenKey[];
 extern const char kVersionValueName[];  // "Version"
-constexpr uint32_t kAccessRead = 0x20019;
-constexpr uint32_t kAccessRead64 = 0x20119;
+constexpr uint32_t kAccessRead = formats::kKeyRead;
+constexpr uint32_t kAccessRead64 = formats::kKeyRead | formats::kKeyWow64_64Key;
 
 // True on 64-bit Windows: the system offers GetSystemWow64DirectoryW and the
 // call does not report that it is not implemented. Asked afresh each time.

@@ -12,6 +12,7 @@
 
 #include <string>
 
+#include "formats/ascii.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "platform/posix_internal.h"
@@ -63,9 +64,8 @@ std::string TemporaryName(const char* target, size_t length, uint32_t seed) {
     temp += kCopyTempPrefix;
     --digits;
   }
-  static const char kDigits[] = "0123456789abcdef";
   for (size_t i = 0; i < digits; ++i) {
-    temp += kDigits[seed & 0xF];
+    temp += formats::HexDigit(seed);
     seed = seed >> 4 | seed << 28;
     if (i == 7) seed = seed * 2654435761u + 0x9E3779B9u;
   }

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "formats/ascii.h"
 #include "platform/handles_win.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -44,9 +45,8 @@ void TemporaryName(const char* target, size_t length, uint32_t seed, char* temp)
     *out++ = kCopyTempPrefix;
     --digits;
   }
-  static const char kDigits[] = "0123456789abcdef";
   for (size_t i = 0; i < digits; ++i) {
-    *out++ = kDigits[seed & 0xF];
+    *out++ = formats::HexDigit(seed);
     seed = seed >> 4 | seed << 28;
     if (i == 7) seed = seed * 2654435761u + 0x9E3779B9u;
   }

@@ -1,12 +1,12 @@
 // The plain report, for people: the package, the releases, the problems,
 // then the decision line by line, ending with setup's two version lines.
+#include "formats/ascii.h"
+#include "formats/registry_access.h"
 #include "logic/version.h"
 #include "tools/check/check.h"
 
 namespace check {
 namespace {
-
-const char kHex[] = "0123456789abcdef";
 
 constexpr size_t kShownBytes = 120;  // longer raw values are shown cut
 
@@ -19,8 +19,8 @@ std::string Shown(const std::string& text) {
       out += static_cast<char>(c);
     } else {
       out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
+      out += formats::HexDigit(c >> 4);
+      out += formats::HexDigit(c);
     }
   }
   out += "\"";
@@ -31,7 +31,8 @@ std::string Shown(const std::string& text) {
 std::string Number(int32_t n) { return std::to_string(n); }
 
 std::string ViewName(const Decision& d, uint32_t access) {
-  if (access & 0x0100) return d.wow64 ? "64-bit view" : "the only view (KEY_WOW64_64KEY changes nothing)";
+  if (formats::AsksFor64BitView(access))
+    return d.wow64 ? "64-bit view" : "the only view (KEY_WOW64_64KEY changes nothing)";
   return d.wow64 ? "32-bit view" : "the only view";
 }
 

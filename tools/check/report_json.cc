@@ -1,13 +1,11 @@
 // The JSON report, for machines: the same facts as the plain one.
+#include "formats/ascii.h"
+#include "formats/registry_access.h"
 #include "platform/code_page.h"
 #include "tools/check/check.h"
 
 namespace check {
-namespace {
-
-const char kHex[] = "0123456789abcdef";
-
-}  // namespace
+namespace {}  // namespace
 
 // The tool's texts are in the ANSI code page, JSON is UTF-8. What does not
 // convert (a binary registry value, say) is marked U+FFFD rather than
@@ -22,8 +20,8 @@ std::string JsonString(const std::string& text) {
       out += ch;
     } else if (c < 0x20) {
       out += "\\u00";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
+      out += formats::HexDigit(c >> 4);
+      out += formats::HexDigit(c);
     } else {
       out += ch;
     }
@@ -49,7 +47,7 @@ std::string Record(const Decision& d, int index, bool paths) {
   const std::string view_path = paths ? d.view_paths[index] : std::string();
   const VersionRecord* unasked = index == 1 && d.unasked.key ? &d.unasked : nullptr;
   std::string out = "{\"key\": " + Str(r.key);
-  if (d.views) out += ", \"view\": " + Str((r.access & 0x0100) ? "64-bit" : "32-bit");
+  if (d.views) out += ", \"view\": " + Str(formats::AsksFor64BitView(r.access) ? "64-bit" : "32-bit");
   if (!view_path.empty()) out += ", \"export_key\": " + Str(view_path);
   out += ", \"asked\": " + Bool(r.consulted);
   const VersionRecord& shown = r.consulted || !unasked ? r : *unasked;
