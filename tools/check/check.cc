@@ -165,6 +165,10 @@ void CheckReleases(const std::vector<std::string>& texts, Report* report) {
   }
 }
 
+const VersionRecord& RecordAt(const Decision& d, int index) {
+  return index < 2 ? d.client.records[index] : d.driver.records[index - 2];
+}
+
 namespace {
 
 void Finish(Report* report) {
@@ -183,10 +187,6 @@ void ReadUnasked(VersionReader read, void* context, Decision* d) {
   if (second.consulted) return;
   d->unasked = second;
   d->unasked.present = read(context, second.key, second.access, &d->unasked.text);
-}
-
-const VersionRecord& RecordAt(const Decision& d, int i) {
-  return i < 2 ? d.client.records[i] : d.driver.records[i - 2];
 }
 
 // Where a record not found in its view went: the same key in the other view.

@@ -66,6 +66,10 @@ struct Decision {
   std::string driver_line;
 };
 
+// The decision's four records in report order (the two client records, then
+// the two driver records), as view_paths and other_view_* count them.
+const VersionRecord& RecordAt(const Decision& d, int index);
+
 struct Report {
   PackageReport package;
   std::vector<Release> releases;

@@ -37,7 +37,7 @@ std::string ViewName(const Decision& d, uint32_t access) {
 }
 
 void Record(const Decision& d, const char* label, int index, std::string* out) {
-  const VersionRecord& r = index < 2 ? d.client.records[index] : d.driver.records[index - 2];
+  const VersionRecord& r = RecordAt(d, index);
   const std::string view_path = d.views && !d.source_name.empty() ? d.view_paths[index] : std::string();
   *out += std::string("  ") + label + ": HKEY_LOCAL_MACHINE\\" + r.key;
   if (d.views) *out += ", " + ViewName(d, r.access);

@@ -43,7 +43,7 @@ std::string Value(const ConfigValue& v, bool numbered) {
 }
 
 std::string Record(const Decision& d, int index, bool paths) {
-  const VersionRecord& r = index < 2 ? d.client.records[index] : d.driver.records[index - 2];
+  const VersionRecord& r = RecordAt(d, index);
   const std::string view_path = paths ? d.view_paths[index] : std::string();
   const VersionRecord* unasked = index == 1 && d.unasked.key ? &d.unasked : nullptr;
   std::string out = "{\"key\": " + Str(r.key);
