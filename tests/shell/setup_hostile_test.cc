@@ -50,8 +50,8 @@ TEST(SetupHostile, ACopyWhoseTargetFitsIsMadeWhateverItsTemporaryName) {
       std::vector<std::string> lines = run.LogLines();
       const std::string what = std::to_string(target_length) + (elevated ? " elevated" : "");
       ASSERT_EQ(lines.size(), elevated ? 9u + (geteuid() == 0 ? 0 : 1) : 9u) << what << "\n" << Join(lines);
-      EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()), std::vector<std::string>(kFinish, kFinish + 3));
-      const std::string staged = elevated ? run.system_temp_ + "pathwarden-[0-9a-f]{16}/" : run.temp_;
+      EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()), kFinish);
+      const std::string staged = elevated ? run.system_temp_ + kStagedPattern + "/" : run.temp_;
       const std::string& line = lines[lines.size() - 4];
       if (target_length == longest) {
         EXPECT_TRUE(std::regex_match(line, std::regex("CopyFile from " + run.package_ + name + " to " + staged + name)))
@@ -180,8 +180,7 @@ TEST(SetupHostile, TheInstallerStartsInTheFolderOfItsCopy) {
     }
     const std::string started_in = run.Started(true);
     if (elevated) {
-      EXPECT_TRUE(std::regex_match(started_in, std::regex(run.system_temp_ + "pathwarden-[0-9a-f]{16}\n")))
-          << started_in;
+      EXPECT_TRUE(std::regex_match(started_in, std::regex(run.system_temp_ + kStagedPattern + "\n"))) << started_in;
     } else {
       EXPECT_EQ(started_in, run.temp_.substr(0, run.temp_.size() - 1) + "\n");
     }

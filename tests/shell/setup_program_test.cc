@@ -264,8 +264,8 @@ TEST(SetupProgram, ElevatedRunsStageTheCopyInAPrivateRandomFolder) {
     ASSERT_EQ(lines.size(), 9u) << Join(lines);
     std::smatch m;
     // In the system's temporary directory, not the user's, where the log stays.
-    const std::regex copy("CopyFile from " + run.package_ + "inst.sh to " + run.system_temp_ +
-                          "(pathwarden-[0-9a-f]{16})/inst.sh");
+    const std::regex copy("CopyFile from " + run.package_ + "inst.sh to " + run.system_temp_ + "(" + kStagedPattern +
+                          ")/inst.sh");
     ASSERT_TRUE(std::regex_match(lines[5], m, copy)) << lines[5];
     folders.insert(m[1]);
     struct stat st;

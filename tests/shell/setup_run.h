@@ -35,6 +35,7 @@ using test::kEnd;
 using test::kFinish;
 using test::kInitDialog;
 using test::kLatest;
+using test::kStagedPattern;
 using test::kStart;
 using test::VersionLines;
 

@@ -172,7 +172,7 @@ TEST(SetupStaging, EarlierFoldersAreClearedButNotFollowedNorTakenFromOthers) {
   std::vector<std::string> lines = run.LogLines();
   ASSERT_EQ(lines.size(), 10u) << Join(lines);
   EXPECT_EQ(lines[5], CleanupLine(base, 2, 2, 2 + others));
-  EXPECT_TRUE(std::regex_match(lines[6], std::regex("CopyFile from .* to " + base + "pathwarden-[0-9a-f]{16}/inst.sh")))
+  EXPECT_TRUE(std::regex_match(lines[6], std::regex("CopyFile from .* to " + base + kStagedPattern + "/inst.sh")))
       << lines[6];
   for (const Entry& e : std::vector<Entry>{{"pathwarden-0000000000000001", true},
                                            {"pathwarden-0000000000000005", true},

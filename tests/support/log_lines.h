@@ -13,6 +13,9 @@ const std::string kStart = "CSetupDlg::InstallPackage START";
 const std::string kEnd = "CSetupDlg::InstallPackage END";
 const std::string kLatest =
     "CSetupDlg::InstallPackage - Local FL or driver is already the latest. Quit installation...";
+// The private folder an elevated run stages its copy in, as a regular
+// expression of its name.
+const std::string kStagedPattern = "pathwarden-[0-9a-f]{16}";
 // The lines every run ends with.
 const std::vector<std::string> kFinish = {"CSetupDlg::OnFinish START", "CSetupDlg::OnFinish END", kEnd};
 
