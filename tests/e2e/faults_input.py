@@ -8,7 +8,6 @@ def input_cases(s, args):
     """Configuration files through the real profile reader; registry values of
     other types, written with the real registry."""
     wine = s.wine
-    # Configuration files through the real profile reader.
     wine.reg_clear()
     keys = "[FL]\nversion=1.2.4\nfile=inst.exe\n[driver]\nversion=2.0.1\n"
     utf16 = "\ufeff" + keys.replace("\n", "\r\n")

@@ -11,7 +11,7 @@ def log_file_cases(s, args):
     """The log file made hard to write by another program or user."""
     wine = s.wine
     install = INSTALL
-    # The log file under Windows rules.
+
     def prepare_log(kind):
         s.fresh()
         if kind == "read-only":

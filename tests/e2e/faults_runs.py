@@ -13,8 +13,7 @@ from faults_common import *  # noqa: F401,F403
 def installer_cases(s, args):
     """Installers missing, in a subdirectory, or still running from an earlier run."""
     install = INSTALL
-    # Installers: missing, in a subdirectory, unsafe names. Both ways where
-    # elevation changes where the copy goes.
+    # Both ways where elevation changes where the copy goes.
     for unelevated, mode in MODES:
         extra = 0 if unelevated else OWNER_LINE
         s.fresh()
