@@ -7,11 +7,14 @@ so that nothing in the guide's log texts can be mistaken for log text; every
 refusal reason of an installer name appears too; the guide sends its reader
 to nothing the zip lacks; packaging/config.ini names every refused device.
 
-Usage: guide_check.py SOURCE_DIR"""
+Usage: guide_check.py SOURCE_DIR. Prints 'N passed, N failed'."""
 import glob
 import os
 import re
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from checks import check, summary  # noqa: E402  the one PASS/FAIL report
 
 LITERAL = re.compile(r'"((?:[^"\\\n]|\\.)*)"')
 CONVERSION = re.compile(r"%[-+ #0]*\d*(?:l|ll|h)?[diuxsc]")
@@ -106,36 +109,25 @@ def main():
     source_dir = sys.argv[1]
     guide = open(os.path.join(source_dir, "docs", "guide.md"), encoding="utf-8").read()
     config = open(os.path.join(source_dir, "packaging", "config.ini"), encoding="utf-8").read()
-    failures = []
     texts = log_texts(source_dir)
-    if len(texts) < 20:
-        failures.append("only %d log texts found in %s: the scan is broken" % (len(texts), TEXTS_FILE))
+    check("%d log texts found in %s" % (len(texts), TEXTS_FILE), len(texts) >= 20, "too few: the scan is broken")
     for text in texts:
-        if not re.search(guide_pattern(text), guide):
-            failures.append("log text not in the guide as written: %r (looked for %s)" % (text, guide_pattern(text)))
+        check("log text in the guide as written: %r" % text, re.search(guide_pattern(text), guide),
+              "looked for " + guide_pattern(text))
     reasons = refusal_reasons(source_dir)
-    if len(reasons) < 5:
-        failures.append("only %d refusal reasons found in %s" % (len(reasons), TEXTS_FILE))
+    check("%d refusal reasons found in %s" % (len(reasons), TEXTS_FILE), len(reasons) >= 5, "too few")
     for reason in reasons:
-        if "`%s`" % reason not in guide:
-            failures.append("refusal reason not in the guide: `%s`" % reason)
-    for stray in stray_texts(source_dir):
-        failures.append("log text outside %s: %s" % (TEXTS_FILE, stray))
+        check("refusal reason in the guide: `%s`" % reason, "`%s`" % reason in guide)
+    stray = stray_texts(source_dir)
+    check("no log text spelled outside %s" % TEXTS_FILE, not stray, stray)
     for word in ("README", "scripts/", "testing.md"):
-        for line in guide.split("\n"):
-            if word in line:
-                failures.append("the guide sends its reader to %s, which the zip does not hold: %s" % (word, line))
+        lines = [line for line in guide.split("\n") if word in line]
+        check("the guide does not send its reader to %s, which the zip does not hold" % word, not lines, lines)
     found_devices = devices(source_dir)
-    if not found_devices:
-        failures.append("no device names found in logic/install.cc")
+    check("device names found in logic/install.cc", found_devices, "none")
     for device in found_devices + ["COM1", "COM9", "LPT1", "LPT9"]:
-        if device not in config:
-            failures.append("packaging/config.ini does not name the refused device %s" % device)
-    for failure in failures:
-        print("FAIL " + failure)
-    print("%d log texts, %d refusal reasons, %d devices checked; %d failure(s)" %
-          (len(texts), len(reasons), len(found_devices), len(failures)))
-    return 1 if failures else 0
+        check("packaging/config.ini names the refused device %s" % device, device in config)
+    return summary()
 
 
 if __name__ == "__main__":

@@ -35,7 +35,7 @@ def run_and_find(s, pkg, name, extra_env=None):
     before = len(log_lines(s.log) or [])
     s.run_setup(pkg, name, extra_env=extra_env)
     got = (log_lines(s.log) or [])[before:]
-    m = [re.search(r" to .*\\(pathwarden-[0-9a-f]{16})\\inst\.exe$", l) for l in got if l.startswith("CopyFile from")]
+    m = [re.search(r" to .*\\(" + STAGED + r")\\inst\.exe$", l) for l in got if l.startswith("CopyFile from")]
     return got, (m[0].group(1) if m and m[0] else None)
 
 

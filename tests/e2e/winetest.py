@@ -1,247 +1,28 @@
-"""Shared pieces of the Wine end-to-end and fault tests: an X display, a
-watch for visible windows, Wine in the build's prefix, and the log reader.
+"""The Wine suites' session: one Wine session on one display, its package
+folders and temporary directory, the installer's record, and watched runs of
+setup.exe. Whatever happens, the session's folders are removed and its Wine
+processes and X server ended.
 
-Every wait has a limit: a run of setup.exe that does not end within
-RUN_LIMIT seconds is reported as a hang and stops the suite, as does the
-suite itself once past PATHWARDEN_HANG_SECONDS. Whatever happens, the
-session's folders are removed and its Wine processes and X server ended."""
+Importing this module with * gives a suite the whole shared vocabulary: the
+Wine machinery (wine_host), the log's lines (wine_log) and the one PASS/FAIL
+report (tests/support/checks.py)."""
 import atexit
-import ctypes
 import os
 import re
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
 import threading
 import time
 
-RULE = "=" * 71
-STAMP = re.compile(r"^\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\t (.*)$")
-BANNER = re.compile(r"^\d{4}/\d{2}/\d{2}\t\d{2}:\d{2}:\d{2}\tPathwarden Installer$")
-FERROLINK = r"HKLM\SOFTWARE\Veltrano\Ferrolink"
-PATHWARDEN = r"HKLM\SOFTWARE\Veltrano\Pathwarden"
-INSTALLATION = r"HKLM\SOFTWARE\Veltrano\Veltrano Driver Installation"
-MSM = r"HKLM\SOFTWARE\Veltrano\Veltrano Driver MSM"
-START = "CSetupDlg::InstallPackage START"
-LATEST = "CSetupDlg::InstallPackage - Local FL or driver is already the latest. Quit installation..."
-FINISH = ["CSetupDlg::OnFinish START", "CSetupDlg::OnFinish END", "CSetupDlg::InstallPackage END"]
-TOO_LONG = "CSetupDlg::InstallPackage - The path <%s> is too long. Quit installation..."
-NO_FOLDER = ("CSetupDlg::InstallPackage - The path of the program itself is missing or longer than 259 characters. "
-             "Quit installation...")
-# A config.ini that setup must never read: it names evil.exe.
-DECOY_CONFIG = "[FL]\r\nversion=9\r\nfile=evil.exe\r\n"
-
-results = []
-
-# One run of setup.exe takes a second or two under Wine; a Wine command
-# (reg, winepath) less.
-RUN_LIMIT = 60
-# A fresh Wine session (server, services, desktop) takes seconds here, and up
-# to 80 s in the emulated test guest beside other guests.
-SESSION_LIMIT = 240
-
-
-class Hang(Exception):
-    pass
-
-
-# The session whose state a hang of the whole suite records.
-_active = []
-
-
-def _on_alarm(signum, frame):
-    reason = "the suite did not end within %s s" % os.environ.get("PATHWARDEN_HANG_SECONDS")
-    if _active:
-        _active[-1].record_state(reason)
-    raise Hang(reason)
-
-
-if os.environ.get("PATHWARDEN_HANG_SECONDS"):
-    signal.signal(signal.SIGALRM, _on_alarm)
-    signal.alarm(int(os.environ["PATHWARDEN_HANG_SECONDS"]))
-
-
-def _die_with_parent():
-    """In a child before exec: end it when the test runner ends, however."""
-    ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
-
-
-def check(name, ok, detail=""):
-    results.append(bool(ok))
-    print(("PASS " if ok else "FAIL ") + name + ("" if ok else "\n    " + str(detail).replace("\n", "\n    ")))
-    sys.stdout.flush()
-
-
-def summary():
-    """Prints the closing count; the exit code: 0 only if every check passed."""
-    passed = sum(results)
-    print("%d passed, %d failed" % (passed, len(results) - passed))
-    return 0 if passed == len(results) and results else 1
-
-
-def versions(local_fl, config_fl, local_driver, config_driver):
-    return ["CSetupDlg::InstallPackage nLocalFLVersion=<%d>, nConfigFLVersion=<%d>" % (local_fl, config_fl),
-            "CSetupDlg::InstallPackage nLocalDriverVersion=<%d>, nConfigDriverVersion=<%d>"
-            % (local_driver, config_driver)]
-
-
-class Xvfb:
-    """An X server on a free display, for the dialog manager and xdotool."""
-
-    def __enter__(self):
-        for display in range(90, 200):
-            if os.path.exists("/tmp/.X%d-lock" % display):
-                continue
-            self.proc = subprocess.Popen(["Xvfb", ":%d" % display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                         preexec_fn=_die_with_parent)
-            for _ in range(100):
-                if os.path.exists("/tmp/.X11-unix/X%d" % display):
-                    self.display = ":%d" % display
-                    return self
-                if self.proc.poll() is not None:
-                    break
-                time.sleep(0.05)
-            self.proc.kill()
-        raise RuntimeError("no X display could be started")
-
-    def __exit__(self, *exc):
-        self.proc.terminate()
-        self.proc.wait()
-
-
-class WindowWatch(threading.Thread):
-    """Polls for visible windows while a run is under way."""
-
-    def __init__(self, display):
-        super().__init__(daemon=True)
-        self.display = display
-        self.seen = set()
-        self.running = True
-        # Windows that were visible before the run (the X server's own) are
-        # not the program's.
-        self.baseline = set(self.visible())
-
-    def visible(self):
-        env = dict(os.environ, DISPLAY=self.display)
-        return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", ""], env=env,
-                              capture_output=True, text=True).stdout.split()
-
-    def run(self):
-        env = dict(os.environ, DISPLAY=self.display)
-        while self.running:
-            for wid in self.visible():
-                if wid in self.baseline:
-                    continue
-                name = subprocess.run(["xdotool", "getwindowname", wid], env=env, capture_output=True,
-                                      text=True).stdout.strip()
-                self.seen.add(name or wid)
-            time.sleep(0.02)
-
-    def stop(self):
-        self.running = False
-        self.join()
-
-
-class Wine:
-    def __init__(self, runner, display, limit=RUN_LIMIT):
-        """`limit`: the seconds one Wine command may take; the emulated test
-        guest, many times slower, gives its own."""
-        self.runner = runner
-        self.env = dict(os.environ, DISPLAY=display)
-        self.limit = limit
-
-    def run(self, *args, check_rc=True, extra_env=None):
-        env = dict(self.env, **(extra_env or {}))
-        p = subprocess.run([self.runner] + list(args), env=env, capture_output=True, text=True, timeout=self.limit)
-        if check_rc and p.returncode != 0:
-            raise RuntimeError("%s failed with exit code %s: %s %s" % (args, p.returncode, p.stdout, p.stderr))
-        return p
-
-    def unix_path(self, windows_path):
-        return self.run("winepath", "-u", windows_path).stdout.strip()
-
-    def windows_path(self, unix_path):
-        return self.run("winepath", "-w", unix_path).stdout.strip()
-
-    def reg_clear(self):
-        for view in ("/reg:32", "/reg:64"):
-            self.run("reg", "delete", r"HKLM\SOFTWARE\Veltrano", "/f", view, check_rc=False)
-
-    def reg_set(self, key, value, view):
-        self.run("reg", "add", key, "/v", "Version", "/d", value, "/f", "/reg:%d" % view)
-
-
-DIALOG_GONE = "CSetupDlg::OnInitDialog - The setup dialog could not be created, error <1400>. Quit installation..."
-
-
-def known_wine_cause(new_lines):
-    """The Wine cause a run's own log lines show, or None. Only causes that
-    cannot happen on Windows belong here: a run that meets one may be
-    repeated once, and says so; any other failure fails."""
-    if DIALOG_GONE in new_lines:
-        return "Wine's desktop was closing as the run began (error 1400)"
-    return None
-
-
-def prefix_processes(prefix):
-    """(pid, command line) of every Unix process of the Wine prefix `prefix`,
-    its server included."""
-    found = []
-    for pid in os.listdir("/proc"):
-        if not pid.isdigit():
-            continue
-        try:
-            env = open("/proc/%s/environ" % pid, "rb").read().split(b"\0")
-            cmd = open("/proc/%s/cmdline" % pid, "rb").read().replace(b"\0", b" ")
-        except OSError:
-            continue
-        if any(e.startswith(b"WINEPREFIX=") and os.path.realpath(e[11:]) == os.fsencode(prefix) for e in env):
-            found.append((int(pid), cmd.decode("utf-8", "replace").strip()))
-    return found
-
-
-def _read(path):
-    try:
-        return open(path).read().strip()
-    except OSError as e:
-        return "(%s)" % e.strerror
-
-
-def thread_waits(pid):
-    """One line per thread of a Unix process: its state, the kernel function
-    it sleeps in and the system call it is in."""
-    lines = []
-    try:
-        tids = sorted(os.listdir("/proc/%d/task" % pid), key=int)
-    except OSError:
-        return ["  (gone)"]
-    for tid in tids:
-        task = "/proc/%d/task/%s/" % (pid, tid)
-        stat = _read(task + "stat")
-        state = stat[stat.rfind(")") + 2:].split(" ")[0] if ")" in stat else "?"
-        lines.append("  thread %s (%s): state %s, wchan %s, syscall %s" % (
-            tid, _read(task + "comm"), state, _read(task + "wchan"), _read(task + "syscall").split(" ")[0]))
-    return lines
-
-
-def log_lines(path):
-    """The log's message texts, banners as 'BANNER'; None if there is no log."""
-    if not os.path.exists(path):
-        return None
-    raw = open(path, "rb").read().decode("latin-1")
-    lines = []
-    for line in raw.split("\r\n"):
-        if line in ("", RULE):
-            continue
-        if BANNER.match(line):
-            lines.append("BANNER")
-            continue
-        m = STAMP.match(line)
-        lines.append(m.group(1) if m else "UNEXPECTED: " + repr(line))
-    return lines
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from checks import check, summary  # noqa: E402,F401  the one PASS/FAIL report
+from wine_host import *  # noqa: E402,F401,F403
+from wine_host import (RUN_LIMIT, SESSION_LIMIT, Hang, WindowWatch, active, die_with_parent,  # noqa: E402
+                       prefix_processes, thread_waits)
+from wine_log import DECOY_CONFIG, STAGED, known_wine_cause  # noqa: E402
+from wine_log import *  # noqa: E402,F401,F403
 
 
 class Session:
@@ -262,7 +43,7 @@ class Session:
         wine.run("wineserver", "-w", check_rc=False)
         # The prefix's own folder: drive C's parent.
         self.prefix = os.path.realpath(os.path.join(wine.unix_path("C:\\"), ".."))
-        _active.append(self)
+        active.append(self)
         self.hold_desktop()
         self.temp_win = wine.run("cmd", "/c", "echo %TEMP%").stdout.strip()
         self.temp = wine.unix_path(self.temp_win)
@@ -337,7 +118,7 @@ class Session:
         of its Windows path ending with the separator."""
         if unelevated:
             return re.escape(self.temp_win + "\\")
-        return re.escape(self.system_temp_win + "\\") + r"pathwarden-[0-9a-f]{16}\\"
+        return re.escape(self.system_temp_win + "\\") + STAGED + r"\\"
 
     def local_path(self, windows_path):
         """The Unix path of a file in the user's or the system's temporary
@@ -375,7 +156,7 @@ class Session:
             return
         env = dict(self.wine.env, **self.holder_env)
         self.holding = subprocess.Popen([self.wine.runner, self.holder], env=env, stdin=subprocess.PIPE,
-                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, preexec_fn=_die_with_parent)
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, preexec_fn=die_with_parent)
         said = [b""]
         reader = threading.Thread(target=lambda: said.__setitem__(0, self.holding.stdout.readline()), daemon=True)
         reader.start()
@@ -508,8 +289,8 @@ class Session:
         if self.closed:
             return
         self.closed = True
-        if self in _active:
-            _active.remove(self)
+        if self in active:
+            active.remove(self)
         self.release_desktop()
         shutil.rmtree(self.work, ignore_errors=True)
         self.wine.run("wineserver", "-k", check_rc=False)

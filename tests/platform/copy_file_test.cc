@@ -18,24 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> Entries(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
-  return names;
-}
-
 // Read-only as the system has it: the attribute on Windows, no write bits on
 // POSIX.
 void MakeReadOnly(const std::string& path) {
   fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-}
-
-void RemoveAll(const std::string& dir) {
-  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-    fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add);
-  }
-  std::error_code ignored;
-  fs::remove_all(dir, ignored);
 }
 
 TEST(CopyFileTo, ARenameThatFailsLeavesNoReadOnlyTemporaryCopy) {
@@ -48,10 +34,8 @@ TEST(CopyFileTo, ARenameThatFailsLeavesNoReadOnlyTemporaryCopy) {
   // cannot.
   fs::create_directory(target_dir + "inst.exe");
   EXPECT_FALSE(platform::CopyFileTo(source.c_str(), (target_dir + "inst.exe").c_str()));
-  EXPECT_EQ(Entries(target_dir), std::vector<std::string>{"inst.exe"}) << "left beside the target";
+  EXPECT_EQ(test::ListDir(target_dir), std::vector<std::string>{"inst.exe"}) << "left beside the target";
   EXPECT_TRUE(fs::is_directory(target_dir + "inst.exe"));
-  RemoveAll(source_dir);
-  RemoveAll(target_dir);
 }
 
 TEST(CopyFileTo, PathsTheSystemCannotTakeAreRefusedBeforeAnythingIsWritten) {
@@ -72,13 +56,11 @@ TEST(CopyFileTo, PathsTheSystemCannotTakeAreRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(platform::CopyFileTo(source.c_str(), target.c_str()), c.copied) << "target of " << c.length;
     std::vector<std::string> expected = {"inst.exe"};
     if (c.copied) expected.push_back(target.substr(dir.size()));
-    std::vector<std::string> got = Entries(dir);
-    std::sort(got.begin(), got.end());
+    std::vector<std::string> got = test::ListDir(dir);
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(got, expected) << "target of " << c.length;
     if (c.copied) fs::remove(target);
   }
-  RemoveAll(dir);
 }
 
 TEST(CopyFileTo, ASourceLongerThanTheSystemTakesIsRefused) {
@@ -94,7 +76,6 @@ TEST(CopyFileTo, ASourceLongerThanTheSystemTakesIsRefused) {
   const std::string target = dir + "inst.exe";
   EXPECT_FALSE(platform::CopyFileTo(source.c_str(), target.c_str())) << source;
   EXPECT_FALSE(test::FileExists(target));
-  RemoveAll(dir);
 }
 
 }  // namespace

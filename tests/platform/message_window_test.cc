@@ -15,6 +15,7 @@
 #include "logic/log.h"
 #include "platform/message_window_posix.h"
 #include "shell/setup_window_posix.h"
+#include "tests/support/log_lines.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -66,8 +67,8 @@ TEST(MessageWindow, TheWorkerFinishesWhenTheModalRunEndedBeforeItsFinishRequest)
   ASSERT_TRUE(StartInstallWorker(window.handle(), &worker));
   worker.Join();
   const std::string log = LogTexts(g_szLogPath);
-  EXPECT_EQ(log.rfind("CSetupDlg::InstallPackage START\n", 0), 0u) << log;
-  EXPECT_NE(log.find("\nCSetupDlg::InstallPackage END\n"), std::string::npos) << log;
+  EXPECT_EQ(log.rfind(test::kStart + "\n", 0), 0u) << log;
+  EXPECT_NE(log.find("\n" + test::kEnd + "\n"), std::string::npos) << log;
   EXPECT_EQ(handled.count, 0) << "the finish request reached no handler";
   g_szLogPath[0] = '\0';
   g_bFirstLog = 1;

@@ -20,17 +20,6 @@ namespace {
 
 using namespace setup_test;  // NOLINT: the shared test vocabulary
 
-const std::string kFinish[] = {"CSetupDlg::OnFinish START", "CSetupDlg::OnFinish END", "CSetupDlg::InstallPackage END"};
-
-std::vector<std::string> Entries(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // Runs the test's children in `dir` for the life of this object.
 class WorkingDirectory {
  public:
@@ -61,8 +50,8 @@ TEST(SetupHostile, ACopyWhoseTargetFitsIsMadeWhateverItsTemporaryName) {
       std::vector<std::string> lines = run.LogLines();
       const std::string what = std::to_string(target_length) + (elevated ? " elevated" : "");
       ASSERT_EQ(lines.size(), elevated ? 9u + (geteuid() == 0 ? 0 : 1) : 9u) << what << "\n" << Join(lines);
-      EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()), std::vector<std::string>(kFinish, kFinish + 3));
-      const std::string staged = elevated ? run.system_temp_ + "pathwarden-[0-9a-f]{16}/" : run.temp_;
+      EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()), kFinish);
+      const std::string staged = elevated ? run.system_temp_ + kStagedPattern + "/" : run.temp_;
       const std::string& line = lines[lines.size() - 4];
       if (target_length == longest) {
         EXPECT_TRUE(std::regex_match(line, std::regex("CopyFile from " + run.package_ + name + " to " + staged + name)))
@@ -75,7 +64,7 @@ TEST(SetupHostile, ACopyWhoseTargetFitsIsMadeWhateverItsTemporaryName) {
                                                       "> is too long\\. Quit installation\\.\\.\\.")))
             << what << ": " << line;
         EXPECT_EQ(run.Started(false), "") << what;
-        EXPECT_EQ(Entries(run.temp_), std::vector<std::string>{"velsetup.log"}) << what << ": nothing copied";
+        EXPECT_EQ(test::ListDir(run.temp_), std::vector<std::string>{"velsetup.log"}) << what << ": nothing copied";
       }
     }
   }
@@ -120,7 +109,7 @@ TEST(SetupHostile, WithoutItsOwnFolderNothingIsReadFromElsewhere) {
     if (c.outcome == kConfigTooLong) {
       const std::vector<std::string> expected = {
           "BANNER",
-          "CSetupDlg::OnInitDialog",
+          kInitDialog,
           kStart,
           "CSetupDlg::InstallPackage - The path <" + run.package_ + "config.ini> is too long. Quit installation...",
           kFinish[0],
@@ -135,7 +124,7 @@ TEST(SetupHostile, WithoutItsOwnFolderNothingIsReadFromElsewhere) {
     } else {
       const std::vector<std::string> expected = {
           "BANNER",
-          "CSetupDlg::OnInitDialog",
+          kInitDialog,
           kStart,
           "CSetupDlg::InstallPackage - The path of the program itself is missing or longer than 259 characters. "
           "Quit installation...",
@@ -144,10 +133,9 @@ TEST(SetupHostile, WithoutItsOwnFolderNothingIsReadFromElsewhere) {
           kFinish[2]};
       EXPECT_EQ(Join(lines), Join(expected)) << c.path_length;
       EXPECT_EQ(run.Started(false), "") << c.path_length;
-      EXPECT_EQ(Entries(run.temp_), std::vector<std::string>{"velsetup.log"}) << c.path_length << ": nothing copied";
+      EXPECT_EQ(test::ListDir(run.temp_), std::vector<std::string>{"velsetup.log"})
+          << c.path_length << ": nothing copied";
     }
-    std::filesystem::remove_all(root);
-    std::filesystem::remove_all(decoy);
   }
 }
 
@@ -168,8 +156,8 @@ TEST(SetupHostile, AFailedRenameLeavesNoTemporaryCopy) {
   EXPECT_EQ(lines[5], "CopyFile from " + run.package_ + "inst.sh to " + run.temp_ + "inst.sh");
   EXPECT_EQ(lines[6], "CSetupDlg::InstallPackage - CopyFile failed, error <21>. Quit installation...");
   EXPECT_EQ(run.Started(false), "");
-  EXPECT_EQ(Entries(run.temp_), (std::vector<std::string>{"inst.sh", "velsetup.log"}));
-  EXPECT_EQ(Entries(run.temp_ + "inst.sh"), std::vector<std::string>{});
+  EXPECT_EQ(test::ListDir(run.temp_), (std::vector<std::string>{"inst.sh", "velsetup.log"}));
+  EXPECT_EQ(test::ListDir(run.temp_ + "inst.sh"), std::vector<std::string>{});
 }
 
 }  // namespace
@@ -192,12 +180,10 @@ TEST(SetupHostile, TheInstallerStartsInTheFolderOfItsCopy) {
     }
     const std::string started_in = run.Started(true);
     if (elevated) {
-      EXPECT_TRUE(std::regex_match(started_in, std::regex(run.system_temp_ + "pathwarden-[0-9a-f]{16}\n")))
-          << started_in;
+      EXPECT_TRUE(std::regex_match(started_in, std::regex(run.system_temp_ + kStagedPattern + "\n"))) << started_in;
     } else {
       EXPECT_EQ(started_in, run.temp_.substr(0, run.temp_.size() - 1) + "\n");
     }
-    std::filesystem::remove_all(decoy);
   }
 }
 

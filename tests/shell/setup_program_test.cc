@@ -67,7 +67,7 @@ TEST(SetupProgram, DecidesAndLaunchesTheTempCopy) {
     if (!c.config.empty()) run.Config(c.config);
     test::RegistryState registry(c.registry);
     ASSERT_EQ(run.Run(), 0) << c.name;
-    std::vector<std::string> expected = {"BANNER", "CSetupDlg::OnInitDialog", kStart};
+    std::vector<std::string> expected = {"BANNER", kInitDialog, kStart};
     size_t nl = c.versions.find('\n');
     expected.push_back(c.versions.substr(0, nl));
     expected.push_back(c.versions.substr(nl + 1));
@@ -76,8 +76,7 @@ TEST(SetupProgram, DecidesAndLaunchesTheTempCopy) {
     } else {
       expected.push_back(kLatest);
     }
-    expected.insert(expected.end(),
-                    {"CSetupDlg::OnFinish START", "CSetupDlg::OnFinish END", "CSetupDlg::InstallPackage END"});
+    expected.insert(expected.end(), kFinish.begin(), kFinish.end());
     EXPECT_EQ(Join(run.LogLines()), Join(expected)) << c.name;
     EXPECT_EQ(run.Started(c.installs), c.installs ? run.temp_ + "inst.sh\n" : "") << c.name;
     EXPECT_EQ(test::FileExists(run.temp_ + "inst.sh"), c.installs) << c.name;
@@ -92,7 +91,7 @@ TEST(SetupProgram, NoConfigAndANegativeInstalledVersionTriesAndStopsAtTheEmptyNa
   ASSERT_EQ(run.Run(), 0);
   std::vector<std::string> lines = run.LogLines();
   ASSERT_EQ(lines.size(), 9u) << Join(lines);
-  EXPECT_EQ(lines[3], "CSetupDlg::InstallPackage nLocalFLVersion=<-1>, nConfigFLVersion=<0>");
+  EXPECT_EQ(lines[3], FlLine(-1, 0));
   EXPECT_EQ(lines[5], "CSetupDlg::InstallPackage - The installer file name <> is empty. Quit installation...");
   EXPECT_EQ(run.Started(false), "");
   EXPECT_TRUE(test::FileExists(run.package_ + "inst.sh"));
@@ -103,15 +102,8 @@ TEST(SetupProgram, ASecondRunAppendsWithItsOwnBanner) {
   test::RegistryState registry({});
   ASSERT_EQ(run.Run(), 0);
   ASSERT_EQ(run.Run(), 0);
-  std::vector<std::string> one = {"BANNER",
-                                  "CSetupDlg::OnInitDialog",
-                                  kStart,
-                                  "CSetupDlg::InstallPackage nLocalFLVersion=<0>, nConfigFLVersion=<0>",
-                                  "CSetupDlg::InstallPackage nLocalDriverVersion=<0>, nConfigDriverVersion=<0>",
-                                  kLatest,
-                                  "CSetupDlg::OnFinish START",
-                                  "CSetupDlg::OnFinish END",
-                                  "CSetupDlg::InstallPackage END"};
+  std::vector<std::string> one = {"BANNER", kInitDialog, kStart, FlLine(0, 0), DriverLine(0, 0), kLatest};
+  one.insert(one.end(), kFinish.begin(), kFinish.end());
   std::vector<std::string> two = one;
   two.insert(two.end(), one.begin(), one.end());
   EXPECT_EQ(Join(run.LogLines()), Join(two));
@@ -235,14 +227,13 @@ TEST(SetupProgram, FaultyInstallerNamesAndCopiesLaunchNothingWrong) {
       want = {c.expected_line};
     }
     EXPECT_EQ(Join(got), Join(want)) << c.name;
-    EXPECT_EQ(lines.back(), "CSetupDlg::InstallPackage END") << c.name;
+    EXPECT_EQ(lines.back(), kEnd) << c.name;
     std::string started = run.Started(!c.expected_start.empty());
     EXPECT_EQ(started, c.expected_start.empty() ? "" : run.temp_ + c.expected_start + "\n") << c.name;
     if (c.ship_installer) {
       EXPECT_TRUE(test::FileExists(run.package_ + "inst.sh")) << c.name;
     }
     EXPECT_FALSE(test::FileExists(outside + "inst.sh")) << c.name << ": copied through a link";
-    std::filesystem::remove_all(outside);
   }
 }
 
@@ -273,8 +264,8 @@ TEST(SetupProgram, ElevatedRunsStageTheCopyInAPrivateRandomFolder) {
     ASSERT_EQ(lines.size(), 9u) << Join(lines);
     std::smatch m;
     // In the system's temporary directory, not the user's, where the log stays.
-    const std::regex copy("CopyFile from " + run.package_ + "inst.sh to " + run.system_temp_ +
-                          "(pathwarden-[0-9a-f]{16})/inst.sh");
+    const std::regex copy("CopyFile from " + run.package_ + "inst.sh to " + run.system_temp_ + "(" + kStagedPattern +
+                          ")/inst.sh");
     ASSERT_TRUE(std::regex_match(lines[5], m, copy)) << lines[5];
     folders.insert(m[1]);
     struct stat st;

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/log_lines.h"
 #include "tests/support/test_support.h"
 
 extern char** environ;
@@ -27,6 +28,16 @@ extern char** environ;
 namespace setup_test {
 
 using test::Version;
+
+using test::DriverLine;
+using test::FlLine;
+using test::kEnd;
+using test::kFinish;
+using test::kInitDialog;
+using test::kLatest;
+using test::kStagedPattern;
+using test::kStart;
+using test::VersionLines;
 
 using test::k32;
 using test::k64;
@@ -151,16 +162,6 @@ class SetupRun {
   std::string record_;
   std::optional<std::string> temp_dir_override_;
 };
-
-const std::string kStart = "CSetupDlg::InstallPackage START";
-const std::string kLatest =
-    "CSetupDlg::InstallPackage - Local FL or driver is already the latest. Quit installation...";
-
-inline std::string VersionLines(int local_fl, int config_fl, int local_driver, int config_driver) {
-  return "CSetupDlg::InstallPackage nLocalFLVersion=<" + std::to_string(local_fl) + ">, nConfigFLVersion=<" +
-         std::to_string(config_fl) + ">\nCSetupDlg::InstallPackage nLocalDriverVersion=<" +
-         std::to_string(local_driver) + ">, nConfigDriverVersion=<" + std::to_string(config_driver) + ">";
-}
 
 // Makes the folders of a path below `base` that is `length` characters long,
 // its closing '/' included, and returns it.

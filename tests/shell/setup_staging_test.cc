@@ -32,12 +32,10 @@ const char kElevated[] = "VELSETUP_ELEVATED=1";
 
 // The pathwarden-* entries of `dir`, sorted.
 std::vector<std::string> StagingEntries(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    std::string name = entry.path().filename().string();
-    if (name.rfind("pathwarden-", 0) == 0) names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
+  std::vector<std::string> names = test::ListDir(dir);
+  names.erase(
+      std::remove_if(names.begin(), names.end(), [](const std::string& n) { return n.rfind("pathwarden-", 0); }),
+      names.end());
   return names;
 }
 
@@ -69,15 +67,6 @@ class RunningProgram {
   pid_t pid_;
 };
 
-// Clears a run's folders at the end of a test.
-struct Cleanup {
-  std::vector<std::string> dirs;
-  ~Cleanup() {
-    std::error_code ignored;
-    for (const auto& d : dirs) fs::remove_all(d, ignored);
-  }
-};
-
 std::string CleanupLine(const std::string& base, int removed, int in_use, int left_alone) {
   return "CSetupDlg::InstallPackage - Earlier private folders in " + base + ": " + std::to_string(removed) +
          " removed, " + std::to_string(in_use) + " in use kept, " + std::to_string(left_alone) +
@@ -93,7 +82,6 @@ SetupRun ElevatedRun() {
 
 TEST(SetupStaging, RepeatedRunsKeepOneCopyThatIsNotRunning) {
   SetupRun run = ElevatedRun();
-  Cleanup cleanup{{run.package_, run.temp_, run.system_temp_}};
   test::RegistryState registry({});
   std::string previous;
   for (int i = 0; i < 3; ++i) {
@@ -114,7 +102,6 @@ TEST(SetupStaging, RepeatedRunsKeepOneCopyThatIsNotRunning) {
 // 64 earlier folders, and the next run takes the rest.
 TEST(SetupStaging, ARunClearsAtMost64EarlierFoldersAndTheNextTheRest) {
   SetupRun run = ElevatedRun();
-  Cleanup cleanup{{run.package_, run.temp_, run.system_temp_}};
   test::RegistryState registry({});
   for (int i = 0; i < 70; ++i) {
     char name[32];
@@ -139,7 +126,6 @@ TEST(SetupStaging, ARunClearsAtMost64EarlierFoldersAndTheNextTheRest) {
 TEST(SetupStaging, EarlierFoldersAreClearedButNotFollowedNorTakenFromOthers) {
   SetupRun run = ElevatedRun();
   const std::string outside = test::NewTempDir();
-  Cleanup cleanup{{run.package_, run.temp_, run.system_temp_, outside}};
   const std::string& base = run.system_temp_;
   test::WriteBytes(outside + "keep.txt", "precious");
 
@@ -186,7 +172,7 @@ TEST(SetupStaging, EarlierFoldersAreClearedButNotFollowedNorTakenFromOthers) {
   std::vector<std::string> lines = run.LogLines();
   ASSERT_EQ(lines.size(), 10u) << Join(lines);
   EXPECT_EQ(lines[5], CleanupLine(base, 2, 2, 2 + others));
-  EXPECT_TRUE(std::regex_match(lines[6], std::regex("CopyFile from .* to " + base + "pathwarden-[0-9a-f]{16}/inst.sh")))
+  EXPECT_TRUE(std::regex_match(lines[6], std::regex("CopyFile from .* to " + base + kStagedPattern + "/inst.sh")))
       << lines[6];
   for (const Entry& e : std::vector<Entry>{{"pathwarden-0000000000000001", true},
                                            {"pathwarden-0000000000000005", true},
@@ -213,7 +199,6 @@ TEST(SetupStaging, EarlierFoldersAreClearedButNotFollowedNorTakenFromOthers) {
 TEST(SetupStaging, ASubfolderSwappedForALinkDuringTheCleanupIsNotFollowed) {
   SetupRun run = ElevatedRun();
   const std::string outside = test::NewTempDir();
-  Cleanup cleanup{{run.package_, run.temp_, run.system_temp_, outside}};
   const std::string folder = run.system_temp_ + "pathwarden-00000000000000c1/";
   const std::string sub = folder + "sub";
   fs::create_directories(sub);
@@ -254,7 +239,6 @@ TEST(SetupStaging, NoUsableSystemTemporaryDirectoryMeansNoCopy) {
       "CSetupDlg::InstallPackage - No usable system temporary directory for the private folder. Quit installation...";
   for (const char* what : {"missing", "too long"}) {
     SetupRun run = ElevatedRun();
-    Cleanup cleanup{{run.package_, run.temp_, run.system_temp_}};
     const std::string base =
         std::string(what) == "missing" ? run.system_temp_ + "gone/" : run.system_temp_ + std::string(260, 'd') + "/";
     test::RegistryState registry({});
@@ -271,7 +255,6 @@ TEST(SetupStaging, NoUsableSystemTemporaryDirectoryMeansNoCopy) {
 // while it copies or starts; every run starts its own whole copy.
 TEST(SetupStaging, EightElevatedRunsAtOnceEachStartTheirOwnCopy) {
   SetupRun base = ElevatedRun();
-  Cleanup cleanup{{base.package_, base.temp_, base.system_temp_}};
   const std::string installer = test::ReadBytes(TEST_INSTALLER) + std::string(4 << 20, 'p');
   test::WriteBytes(base.package_ + "inst.sh", installer);
   chmod((base.package_ + "inst.sh").c_str(), 0755);

@@ -20,6 +20,9 @@ namespace test {
 // after the same cleanup.
 std::string NewTempDir();
 
+// The names in `dir` ("." and ".." left out), sorted; none if it cannot be read.
+std::vector<std::string> ListDir(const std::string& dir);
+
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 bool FileExists(const std::string& path);

@@ -17,7 +17,6 @@ namespace {
 using check_test::CheckResult;
 using check_test::HasLine;
 using check_test::RunCheck;
-using check_test::Scratch;
 using check_test::SplitLines;
 using setup_test::k32;
 using setup_test::k64;
@@ -73,11 +72,11 @@ TEST(CheckLog, VersionLinesAreSetupsLogLinesByteForByte) {
       const std::vector<std::string> log = run.LogLines();
       ASSERT_GE(log.size(), 6u) << c.name;
 
-      Scratch scratch;
+      const std::string scratch = test::NewTempDir();
       std::vector<std::string> args = {"--registry", export_file};
       if (!c.wow64) args.push_back("--wow64=0");
       args.push_back(run.package_);
-      const CheckResult r = RunCheck(args, scratch.path());
+      const CheckResult r = RunCheck(args, scratch);
       const std::vector<std::string> out = SplitLines(r.out);
       ASSERT_GE(out.size(), 3u) << c.name << "\n" << r.out << r.err;
       EXPECT_EQ(out[out.size() - 2], log[3]) << c.name << " with " << config;
@@ -87,7 +86,6 @@ TEST(CheckLog, VersionLinesAreSetupsLogLinesByteForByte) {
                                                : "  decision: nothing to install (already the latest)")
           << c.name << " with " << config << ": setup logged " << log[5];
       run.Started(installed);
-      check_test::RemoveRun(run);
     }
   }
 }
@@ -95,12 +93,12 @@ TEST(CheckLog, VersionLinesAreSetupsLogLinesByteForByte) {
 // Each of the four records is shown with its view and where the export
 // holds it; a record in the other view reads as absent.
 TEST(CheckLog, ExplainsEachRecordWithItsView) {
-  Scratch scratch;
-  test::WriteBytes(scratch.path() + "config.ini", "[FL]\nversion=2.1.0\nfile=inst.exe\n[driver]\nversion=3\n");
-  test::WriteBytes(scratch.path() + "inst.exe", "MZ");
+  const std::string scratch = test::NewTempDir();
+  test::WriteBytes(scratch + "config.ini", "[FL]\nversion=2.1.0\nfile=inst.exe\n[driver]\nversion=3\n");
+  test::WriteBytes(scratch + "inst.exe", "MZ");
   check_test::ExportState registry(
       {Version(k64, kFerrolink, "AP9.9"), Version(k64, kPathwarden, "AP2.0.5"), Version(k64, kInstallation, "3.0.0")});
-  const CheckResult r = RunCheck({"--registry", registry.file(), scratch.path()}, scratch.path());
+  const CheckResult r = RunCheck({"--registry", registry.file(), scratch}, scratch);
   EXPECT_EQ(r.status, 0) << r.out;
   const std::vector<std::string> want = {
       "  client record 1: HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltrano\\Ferrolink, 32-bit view",
@@ -135,25 +133,25 @@ TEST(CheckLog, JsonReportParsesAndAgreesWithThePlainOne) {
       {"cut short at the end", "AP\xe2\x82", "AP" + f + f},
       {"four bytes kept", "AP\xf0\x9f\x98\x80", "AP\\U0001f600"},
   };
-  Scratch scratch;
-  test::WriteBytes(scratch.path() + "config.ini", "[FL]\nversion=2.1.0\nfile=inst.exe\n[driver]\nversion=3\n");
-  test::WriteBytes(scratch.path() + "inst.exe", "MZ");
+  const std::string scratch = test::NewTempDir();
+  test::WriteBytes(scratch + "config.ini", "[FL]\nversion=2.1.0\nfile=inst.exe\n[driver]\nversion=3\n");
+  test::WriteBytes(scratch + "inst.exe", "MZ");
   for (const JsonCase& c : cases) {
     check_test::ExportState registry(
         {test::TypedVersion(k32, kFerrolink, test::kRegBinary, c.value), Version(k64, kInstallation, "3.0.0")});
-    const CheckResult plain = RunCheck({"--registry", registry.file(), scratch.path()}, scratch.path());
-    const CheckResult json = RunCheck({"--json", "--registry", registry.file(), scratch.path()}, scratch.path());
+    const CheckResult plain = RunCheck({"--registry", registry.file(), scratch}, scratch);
+    const CheckResult json = RunCheck({"--json", "--registry", registry.file(), scratch}, scratch);
     ASSERT_EQ(json.status, plain.status) << c.name << "\n" << json.out;
-    test::WriteBytes(scratch.path() + "report.json", json.out);
+    test::WriteBytes(scratch + "report.json", json.out);
     // Python's parser is strict about JSON and UTF-8; it prints the fields to compare.
     const std::string command =
         "/usr/bin/python3 -c 'import json,sys; d=json.load(open(sys.argv[1],encoding=\"utf-8\"));"
         " print(d[\"decision\"][\"install\"]); print(d[\"decision\"][\"client\"][\"records\"][0]"
         "[\"value\"].encode(\"unicode_escape\").decode()); print(\"\\n\".join(d[\"decision\"]"
         "[\"log\"]))' " +
-        scratch.path() + "report.json > " + scratch.path() + "parsed.txt 2>&1";
+        scratch + "report.json > " + scratch + "parsed.txt 2>&1";
     const int parsed_status = system(command.c_str());
-    const std::string parsed_text = test::ReadBytes(scratch.path() + "parsed.txt");
+    const std::string parsed_text = test::ReadBytes(scratch + "parsed.txt");
     if (parsed_status != 0) {
       ADD_FAILURE() << c.name << ": not valid JSON\n" << parsed_text;
       continue;

@@ -15,7 +15,6 @@ namespace {
 using check_test::CheckResult;
 using check_test::HasLine;
 using check_test::RunCheck;
-using check_test::Scratch;
 using test::Version;
 
 using test::kMsm;
@@ -111,13 +110,13 @@ TEST(CheckProgram, PackageProblemsReleasesAndExitCodes) {
        {"problem: this package's client \"1.3\" (13) would not install over the earlier release \"1.2.4\" (124)"}},
   };
   for (const PackageCase& c : cases) {
-    Scratch scratch;
-    const std::string pkg = scratch.path() + "package dir/";
+    const std::string scratch = test::NewTempDir();
+    const std::string pkg = scratch + "package dir/";
     mkdir(pkg.c_str(), 0755);
     MakePackage(pkg, c.config, c.files);
     std::vector<std::string> args = c.args;
     args.push_back(pkg);
-    const CheckResult r = RunCheck(args, scratch.path());
+    const CheckResult r = RunCheck(args, scratch);
     EXPECT_EQ(r.status, c.status) << c.name << "\n" << r.out << r.err;
     for (const std::string& line : c.lines)
       EXPECT_TRUE(HasLine(r.out, Expand(line, pkg))) << c.name << ": " << line << "\n" << r.out;
@@ -125,12 +124,12 @@ TEST(CheckProgram, PackageProblemsReleasesAndExitCodes) {
 }
 
 TEST(CheckProgram, ReleasesFromAFileGiveTheSameReport) {
-  Scratch scratch;
-  const std::string pkg = scratch.path();
+  const std::string scratch = test::NewTempDir();
+  const std::string pkg = scratch;
   MakePackage(pkg, "[FL]\nversion=2.0.0\nfile=inst.exe\n[driver]\nversion=1\n", {"inst.exe"});
   test::WriteBytes(pkg + "released.txt", "1.9.0\r\n\r\n1.10.0\r\n2.0.0\r\n");
-  const CheckResult from_list = RunCheck({"--released", "1.9.0,1.10.0,2.0.0", pkg}, scratch.path());
-  const CheckResult from_file = RunCheck({"--released-file", pkg + "released.txt", pkg}, scratch.path());
+  const CheckResult from_list = RunCheck({"--released", "1.9.0,1.10.0,2.0.0", pkg}, scratch);
+  const CheckResult from_file = RunCheck({"--released-file", pkg + "released.txt", pkg}, scratch);
   EXPECT_EQ(from_file.status, 1);
   EXPECT_EQ(from_file.out, from_list.out);
 }
@@ -145,11 +144,10 @@ TEST(CheckProgram, RefusesInstallerNamesWithSetupsOwnLine) {
     ASSERT_EQ(run.Run(), 0) << name;
     const std::vector<std::string> log = run.LogLines();
     ASSERT_GE(log.size(), 6u) << name;
-    Scratch scratch;
-    const CheckResult r = RunCheck({run.package_}, scratch.path());
+    const std::string scratch = test::NewTempDir();
+    const CheckResult r = RunCheck({run.package_}, scratch);
     EXPECT_EQ(r.status, 1) << name;
     EXPECT_TRUE(HasLine(r.out, "problem: setup refuses the installer name: " + log[5])) << name << "\n" << r.out;
-    check_test::RemoveRun(run);
   }
 }
 
@@ -168,8 +166,7 @@ TEST(CheckProgram, DecidesForRecordedTexts) {
        "2.0.0",
        "1",
        {"  client text: \"AP1.10.0\" from record 1 loses its first two characters: \"1.10.0\" -> 1100",
-        "  decision: nothing to install (already the latest)",
-        "CSetupDlg::InstallPackage nLocalFLVersion=<1100>, nConfigFLVersion=<200>"}},
+        "  decision: nothing to install (already the latest)", test::FlLine(1100, 200)}},
       {"a text without the prefix loses two characters too",
        "1.10.0",
        "2.0.0",
@@ -183,8 +180,7 @@ TEST(CheckProgram, DecidesForRecordedTexts) {
        {"  driver text: \"10.0\" and \"9.0\" compared as texts without regard to case: \"9.0\" sorts last -> 90",
         "      note: the text not chosen has the higher number (100): texts compare character by character, so "
         "\"9.0\" sorts after \"10.0\"",
-        "  decision: install (the machine is older)",
-        "CSetupDlg::InstallPackage nLocalDriverVersion=<90>, nConfigDriverVersion=<95>"}},
+        "  decision: install (the machine is older)", test::DriverLine(90, 95)}},
       {"nothing recorded",
        ",,",
        "1",
@@ -192,11 +188,11 @@ TEST(CheckProgram, DecidesForRecordedTexts) {
        {"  client text: no record has a value: \"0.0.0\" -> 0", "  decision: install (the machine is older)"}},
   };
   for (const InstalledCase& c : cases) {
-    Scratch scratch;
-    MakePackage(scratch.path(),
+    const std::string scratch = test::NewTempDir();
+    MakePackage(scratch,
                 "[FL]\nversion=" + c.package_client + "\nfile=inst.exe\n[driver]\nversion=" + c.package_driver + "\n",
                 {"inst.exe"});
-    const CheckResult r = RunCheck({"--installed", c.installed, scratch.path()}, scratch.path());
+    const CheckResult r = RunCheck({"--installed", c.installed, scratch}, scratch);
     EXPECT_EQ(r.status, 0) << c.name << "\n" << r.out;
     for (const std::string& line : c.lines)
       EXPECT_TRUE(HasLine(r.out, line)) << c.name << ": " << line << "\n" << r.out;
@@ -228,10 +224,10 @@ TEST(CheckProgram, ExplainsExportsAsCustomersSendThem) {
        {"      present, Version = \"AP9.0.0\"", "  decision: nothing to install (already the latest)"}},
   };
   for (const ExportCase& c : cases) {
-    Scratch scratch;
-    MakePackage(scratch.path(), "[FL]\nversion=2.1.0\nfile=inst.exe\n[driver]\nversion=0\n", {"inst.exe"});
-    test::WriteBytes(scratch.path() + "customer.reg", c.export_bytes);
-    const CheckResult r = RunCheck({"--registry", scratch.path() + "customer.reg", scratch.path()}, scratch.path());
+    const std::string scratch = test::NewTempDir();
+    MakePackage(scratch, "[FL]\nversion=2.1.0\nfile=inst.exe\n[driver]\nversion=0\n", {"inst.exe"});
+    test::WriteBytes(scratch + "customer.reg", c.export_bytes);
+    const CheckResult r = RunCheck({"--registry", scratch + "customer.reg", scratch}, scratch);
     EXPECT_EQ(r.status, 0) << c.name << "\n" << r.out << r.err;
     for (const std::string& line : c.lines)
       EXPECT_TRUE(HasLine(r.out, line)) << c.name << ": " << line << "\n" << r.out;
@@ -239,39 +235,39 @@ TEST(CheckProgram, ExplainsExportsAsCustomersSendThem) {
 }
 
 TEST(CheckProgram, UsageErrorsAndUnreadableInputExitWith2) {
-  Scratch scratch;
-  MakePackage(scratch.path(), "[FL]\nversion=1\nfile=inst.exe\n", {"inst.exe"});
+  const std::string scratch = test::NewTempDir();
+  MakePackage(scratch, "[FL]\nversion=1\nfile=inst.exe\n", {"inst.exe"});
   const std::string export_text = std::string(kExportHeader) + kFerrolinkSection + "\"Version\"=\"AP1.0\"\r\n";
-  test::WriteBytes(scratch.path() + "no-mark.reg", test::Utf16Le(export_text, false));
-  test::WriteBytes(scratch.path() + "notes.txt", "Version 1.0 is installed\r\n");
-  test::WriteBytes(scratch.path() + "empty.reg", "");
-  test::WriteBytes(scratch.path() + "good.reg", export_text);
+  test::WriteBytes(scratch + "no-mark.reg", test::Utf16Le(export_text, false));
+  test::WriteBytes(scratch + "notes.txt", "Version 1.0 is installed\r\n");
+  test::WriteBytes(scratch + "empty.reg", "");
+  test::WriteBytes(scratch + "good.reg", export_text);
   const std::vector<std::vector<std::string>> cases = {
       {},
-      {"--bogus", scratch.path()},
-      {scratch.path() + "missing-folder"},
-      {scratch.path(), scratch.path()},
-      {"--registry", scratch.path() + "missing.reg", scratch.path()},
-      {"--released-file", scratch.path() + "missing.txt", scratch.path()},
-      {"--installed", "AP1", "--registry", scratch.path() + "inst.exe", scratch.path()},
-      {"--this-machine", scratch.path()},
+      {"--bogus", scratch},
+      {scratch + "missing-folder"},
+      {scratch, scratch},
+      {"--registry", scratch + "missing.reg", scratch},
+      {"--released-file", scratch + "missing.txt", scratch},
+      {"--installed", "AP1", "--registry", scratch + "inst.exe", scratch},
+      {"--this-machine", scratch},
       {"--registry"},
       // Not an export, or one that cannot be read: no decision from nothing.
-      {"--registry", scratch.path() + "no-mark.reg", scratch.path()},
-      {"--json", "--registry", scratch.path() + "no-mark.reg", scratch.path()},
-      {"--registry", scratch.path() + "notes.txt", scratch.path()},
-      {"--registry", scratch.path() + "empty.reg", scratch.path()},
-      {"--registry", scratch.path() + "inst.exe", scratch.path()},
-      {"--registry", scratch.path() + "good.reg", "--registry", scratch.path() + "notes.txt", scratch.path()},
+      {"--registry", scratch + "no-mark.reg", scratch},
+      {"--json", "--registry", scratch + "no-mark.reg", scratch},
+      {"--registry", scratch + "notes.txt", scratch},
+      {"--registry", scratch + "empty.reg", scratch},
+      {"--registry", scratch + "inst.exe", scratch},
+      {"--registry", scratch + "good.reg", "--registry", scratch + "notes.txt", scratch},
   };
   for (const std::vector<std::string>& args : cases) {
     std::string shown;
     for (const std::string& a : args) shown += a + " ";
-    const CheckResult r = RunCheck(args, scratch.path());
+    const CheckResult r = RunCheck(args, scratch);
     EXPECT_EQ(r.status, 2) << shown << "\n" << r.out << r.err;
     EXPECT_FALSE(r.err.empty()) << shown;
   }
-  EXPECT_EQ(RunCheck({"--help"}, scratch.path()).status, 0);
+  EXPECT_EQ(RunCheck({"--help"}, scratch).status, 0);
 }
 
 }  // namespace

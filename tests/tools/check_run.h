@@ -4,7 +4,6 @@
 #define PATHWARDEN_TESTS_TOOLS_CHECK_RUN_H_
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -19,48 +18,17 @@ extern char** environ;
 
 namespace check_test {
 
-// Removes a folder and everything in it.
-inline void RemoveTree(const std::string& path) {
-  nftw(
-      path.c_str(), [](const char* p, const struct stat*, int, struct FTW*) { return remove(p); }, 16,
-      FTW_DEPTH | FTW_PHYS);
-}
-
-// A scratch folder removed at the end of the scope.
-class Scratch {
- public:
-  Scratch() : path_(test::NewTempDir()) {}
-  ~Scratch() { RemoveTree(path_); }
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-// A registry state whose export's folder also goes away at the end.
+// A registry state, and the export file the stand-in reads it from.
 class ExportState {
  public:
   explicit ExportState(const std::vector<test::RegValue>& values)
       : state_(values), file_(getenv("VELSETUP_REGISTRY")) {}
-  ~ExportState() { RemoveTree(file_.substr(0, file_.rfind('/') + 1)); }
-  ExportState(const ExportState&) = delete;
-  ExportState& operator=(const ExportState&) = delete;
   const std::string& file() const { return file_; }
 
  private:
   test::RegistryState state_;
   std::string file_;
 };
-
-// Removes the scratch folders of a setup run.
-template <typename Run>
-void RemoveRun(const Run& run) {
-  RemoveTree(run.package_);
-  RemoveTree(run.temp_);
-  RemoveTree(run.record_.substr(0, run.record_.rfind('/') + 1));
-}
 
 struct CheckResult {
   int status = -1;

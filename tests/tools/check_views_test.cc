@@ -1,11 +1,6 @@
 // The tool's reading of an export against the registry itself: on Windows
 // (the win64 run under Wine) the export's WOW6432Node mapping is held
 // against the real registry views; on POSIX against the stand-in.
-#ifndef _WIN32
-#include <stdlib.h>
-#include <unistd.h>
-#endif
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -57,21 +52,7 @@ TEST(CheckViews, AnExportExplainsWhatTheRegistryItselfGives) {
       {"both views hold the client", {Version(k32, kFerrolink, "AP1.10.0"), Version(k64, kFerrolink, "AP2.0.0")}},
   };
   for (const Case& c : cases) {
-    // The stand-in's export lives in a folder of its own: removed after the
-    // state (declared first, so destroyed last).
-    struct RemoveFolder {
-      std::string folder;
-      ~RemoveFolder() {
-#ifndef _WIN32
-        if (!folder.empty()) rmdir(folder.c_str());
-#endif
-      }
-    } remove_folder;
     test::RegistryState state(c.values);
-#ifndef _WIN32
-    const std::string export_file = getenv("VELSETUP_REGISTRY");
-    remove_folder.folder = export_file.substr(0, export_file.rfind('/'));
-#endif
     check::Report machine;
     check::Report exported;
     check::DecideFromThisMachine(&machine);

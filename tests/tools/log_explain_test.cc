@@ -16,7 +16,6 @@ namespace {
 
 using check_test::CheckResult;
 using check_test::RunCheck;
-using check_test::Scratch;
 using check_test::SplitLines;
 using setup_test::k32;
 using setup_test::k64;
@@ -47,7 +46,6 @@ std::string RealLog(const Machine& m) {
   EXPECT_EQ(run.Run(m.env), 0) << m.name;
   const std::string log = test::ReadBytes(run.temp_ + "velsetup.log");
   run.Started(false);
-  check_test::RemoveRun(run);
   return log;
 }
 
@@ -157,10 +155,10 @@ TEST(ExplainLog, EachOutcomeOfRealRunsAndTheirDamage) {
        {"installer started"}},
       {"an empty file", "", {}},
   };
-  Scratch scratch;
+  const std::string scratch = test::NewTempDir();
   for (const LogCase& c : cases) {
-    test::WriteBytes(scratch.path() + "velsetup.log", c.log);
-    const CheckResult r = RunCheck({"--log", scratch.path() + "velsetup.log"}, scratch.path());
+    test::WriteBytes(scratch + "velsetup.log", c.log);
+    const CheckResult r = RunCheck({"--log", scratch + "velsetup.log"}, scratch);
     EXPECT_EQ(r.status, 0) << c.name << "\n" << r.err;
     EXPECT_EQ(Outcomes(r.out), c.outcomes) << c.name << "\n" << r.out << "\nlog:\n" << c.log;
     if (c.mixed_only) {
@@ -209,10 +207,10 @@ TEST(ExplainLog, LogsSetupExeWroteUnderWine) {
            latest.substr(CutAfter(latest, "already the latest").size()),
        {"  outcome: nothing to install", "  torn lines: 1 (not read as steps)"}},
   };
-  Scratch scratch;
+  const std::string scratch = test::NewTempDir();
   for (const WineCase& c : cases) {
-    test::WriteBytes(scratch.path() + "velsetup.log", c.log);
-    const CheckResult r = RunCheck({"--log", scratch.path() + "velsetup.log"}, scratch.path());
+    test::WriteBytes(scratch + "velsetup.log", c.log);
+    const CheckResult r = RunCheck({"--log", scratch + "velsetup.log"}, scratch);
     EXPECT_EQ(r.status, 0) << c.name << "\n" << r.err;
     for (const std::string& line : c.lines)
       EXPECT_TRUE(check_test::HasLine(r.out, line)) << c.name << ": " << line << "\n" << r.out;
@@ -224,14 +222,14 @@ TEST(ExplainLog, LogsSetupExeWroteUnderWine) {
 TEST(ExplainLog, SummarisesAFleetFromAFolder) {
   const std::string started = RealLog({"older", kConfig, {}, true, {}});
   const std::string failed = RealLog({"no installer", kConfig, {}, false, {}});
-  Scratch scratch;
-  const std::string fleet = scratch.path() + "fleet/";
+  const std::string scratch = test::NewTempDir();
+  const std::string fleet = scratch + "fleet/";
   mkdir(fleet.c_str(), 0755);
   mkdir((fleet + "PC-003").c_str(), 0755);
   test::WriteBytes(fleet + "PC-001.log", started);
   test::WriteBytes(fleet + "PC-002.log", failed + started);
   test::WriteBytes(fleet + "PC-003/velsetup.log", failed);
-  const CheckResult r = RunCheck({"--log", fleet}, scratch.path());
+  const CheckResult r = RunCheck({"--log", fleet}, scratch);
   EXPECT_EQ(r.status, 0) << r.err;
   const std::vector<std::string> want = {
       "Summary: 4 runs in 3 logs",
@@ -243,17 +241,17 @@ TEST(ExplainLog, SummarisesAFleetFromAFolder) {
   };
   for (const std::string& line : want) EXPECT_TRUE(check_test::HasLine(r.out, line)) << line << "\n" << r.out;
 
-  const CheckResult json = RunCheck({"--log", "--json", fleet}, scratch.path());
-  test::WriteBytes(scratch.path() + "fleet.json", json.out);
+  const CheckResult json = RunCheck({"--log", "--json", fleet}, scratch);
+  test::WriteBytes(scratch + "fleet.json", json.out);
   const std::string command =
       "/usr/bin/python3 -c 'import json,sys; d=json.load(open(sys.argv[1],encoding=\"utf-8\"));"
       " print(len(d[\"runs\"]), d[\"outcomes\"][\"copy failed\"], d[\"failures\"][0][\"runs\"])' " +
-      scratch.path() + "fleet.json > " + scratch.path() + "parsed.txt 2>&1";
+      scratch + "fleet.json > " + scratch + "parsed.txt 2>&1";
   EXPECT_EQ(system(command.c_str()), 0) << json.out;
-  EXPECT_EQ(test::ReadBytes(scratch.path() + "parsed.txt"), "4 2 2\n") << json.out;
+  EXPECT_EQ(test::ReadBytes(scratch + "parsed.txt"), "4 2 2\n") << json.out;
 
-  EXPECT_EQ(RunCheck({"--log", scratch.path() + "missing"}, scratch.path()).status, 2);
-  EXPECT_EQ(RunCheck({"--log"}, scratch.path()).status, 2);
+  EXPECT_EQ(RunCheck({"--log", scratch + "missing"}, scratch).status, 2);
+  EXPECT_EQ(RunCheck({"--log"}, scratch).status, 2);
 }
 
 }  // namespace

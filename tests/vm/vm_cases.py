@@ -10,133 +10,18 @@ Prints one line per check and 'N passed, N failed'."""
 import argparse
 import hashlib
 import os
-import re
 import shutil
-import subprocess
 import sys
-import tempfile
 import time
 
-from winetest import (FERROLINK, INSTALLATION, LATEST, MSM, NO_FOLDER, PATHWARDEN, RULE, TOO_LONG, Session, WindowWatch,
-                      Wine, Xvfb, check, known_wine_cause, summary, versions)
-
-# Emulated, a run takes seconds rather than milliseconds: generous bounds.
-# Wine commands get the same: the first after the session restarts in
-# another locale took over 60 s on a busy host.
-RUN_LIMIT = 240
-START_LIMIT = 120
+from vm_guest import RUN_LIMIT, Guest, exact_log, staged_lines
+from winetest import (FERROLINK, FINISH, HEAD, INSTALLATION, LATEST, MSM, NO_FOLDER, PATHWARDEN, TOO_LONG, Session,
+                      Wine, Xvfb, check, summary, versions)
 
 # The view each record is read from by a 32-bit process on 64-bit Windows
 # (the log's first version line takes the client, the second the driver).
 KEY_VIEWS = [(FERROLINK, "AP9.9", 32, "client"), (PATHWARDEN, "AP9.9", 64, "client"),
              (INSTALLATION, "9.9", 64, "driver"), (MSM, "9.9", 32, "driver")]
-
-# Where an elevated run stages the copy: a fresh folder below the system's
-# temporary folder (%SystemRoot%\Temp).
-STAGED = r"pathwarden-[0-9a-f]{16}"
-
-class Guest:
-    def __init__(self, args, session):
-        self.args, self.s, self.wine = args, session, session.wine
-        self.wow64 = args.guest == "64"
-        self.regfile = os.path.join(session.work, "state.bat")
-        self.regfile_win = session.wine.windows_path(self.regfile)
-
-    def registry(self, records):
-        """Replaces the Veltrano keys by `records` (key, value, view), each
-        view named explicitly (`wine reg` may be the 32-bit or the 64-bit
-        reg.exe; its import ignores the view), in one batch file. A 32-bit
-        Windows has one view."""
-        def flag(view):
-            return " /reg:%d" % view if self.wow64 else ""
-        lines = ['reg delete "HKLM\\SOFTWARE\\Veltrano" /f%s >nul 2>nul' % flag(v) for v in (32, 64)]
-        lines += ['reg add "%s" /v Version /d "%s" /f%s >nul' % (key, value, flag(view)) for key, value, view in records]
-        with open(self.regfile, "w", newline="\r\n") as f:
-            f.write("@echo off\n" + "\n".join(lines) + "\n")
-        # The batch's exit code is its last command's: a record's, or a
-        # delete that finds nothing.
-        self.wine.run("cmd", "/c", self.regfile_win, check_rc=bool(records))
-
-    def run(self, pkg, name, exe="setup.exe", extra_env=None, unelevated=False):
-        """One run of setup.exe, watched for visible windows; the log's bytes
-        and the run's local start and end times. A run that meets a known
-        Wine cause is repeated once, and says so."""
-        raw, window = self.run_once(pkg, name, exe, extra_env, unelevated)
-        cause = known_wine_cause(raw.decode("latin-1"))
-        if cause:
-            print("INFO %s: %s; run again, once" % (name, cause))
-            os.remove(self.s.log)
-            raw, window = self.run_once(pkg, name + " (again)", exe, extra_env, unelevated)
-        return raw, window
-
-    def run_once(self, pkg, name, exe, extra_env, unelevated=False):
-        if os.path.exists(self.s.log):
-            os.remove(self.s.log)
-        watch = WindowWatch(self.s.display)
-        watch.start()
-        began, wall = time.monotonic(), time.time()
-        p = self.s.start_setup(pkg, exe, extra_env, unelevated)
-        said = b""
-        try:
-            said = p.communicate(timeout=RUN_LIMIT)[0] or b""
-        except subprocess.TimeoutExpired:
-            self.s.record_state("%s: no end within %d s" % (name, RUN_LIMIT))
-            p.kill()
-            p.communicate()
-        finally:
-            time.sleep(0.5)
-            watch.stop()
-        elapsed = time.monotonic() - began
-        print("TIME %s: %.1f s" % (name, elapsed))
-        check(name + ": exit code 0", p.returncode == 0, p.returncode)
-        check(name + ": no window became visible", not watch.seen, watch.seen)
-        if unelevated:
-            check(name + ": setup ran unelevated", b"TokenElevation=0" in said, said)
-        raw = open(self.s.log, "rb").read() if os.path.exists(self.s.log) else b""
-        return raw, (wall - 2, time.time() + 2)
-
-    def started(self):
-        """The paths the stand-in installer recorded, once it has recorded one."""
-        deadline = time.monotonic() + START_LIMIT
-        while time.monotonic() < deadline and not os.path.exists(self.s.record):
-            time.sleep(0.2)
-        time.sleep(1)
-        return open(self.s.record).read().splitlines() if os.path.exists(self.s.record) else []
-
-
-def exact_log(name, raw, lines, window, encoding="latin-1"):
-    """The whole file, byte for byte: a CR LF, the rule, the banner, the rule,
-    then one stamped line per entry of `lines` (texts, or byte patterns), all
-    in CR LF, every time stamp the local time of the run."""
-    day, clock = rb"\d{4}/\d{2}/\d{2}", rb"\d{2}:\d{2}:\d{2}"
-    rule = RULE.encode()
-    # Escaped as bytes: in code page 932 a character's second byte may be a
-    # backslash.
-    pattern = (rb"\r\n" + rule + rb"\r\n" + day + rb"\t" + clock + rb"\tPathwarden Installer\r\n" + rule + rb"\r\n" +
-               b"".join(day + b" " + clock + b"\t " + (x if isinstance(x, bytes) else re.escape(x.encode(encoding))) +
-                        b"\r\n" for x in lines))
-    m = re.fullmatch(pattern, raw)
-    if not m:
-        check(name + ": the log's exact bytes", False,
-              "expected %r\ngot %r" % (lines, raw.decode(encoding, errors="replace")))
-        return None
-    found = re.findall(rb"^(" + day + rb")[ \t](" + clock + rb")\t", raw, re.M)
-    stamps = [time.mktime(time.strptime((d + b" " + c).decode(), "%Y/%m/%d %H:%M:%S")) for d, c in found]
-    check(name + ": the log's exact bytes, stamped with the run's local time",
-          len(stamps) == len(lines) + 1 and all(window[0] <= t <= window[1] for t in stamps),
-          "%s outside %s" % (stamps, window))
-    return m
-
-
-def staged_lines(src, base_win, encoding="latin-1"):
-    """What an elevated run logs before the finish lines when it copies, as
-    byte patterns; the staging folder is captured. Wine keeps no owner of its
-    own on files, so a line says the folder is the running account's."""
-    folder = re.escape(base_win.encode(encoding)) + rb"\\(?P<folder>" + STAGED.encode() + rb")\\"
-    return [b"CSetupDlg::InstallPackage - The system did not make the administrators the owner of <" + folder +
-            b">: it belongs to the running account\\.",
-            b"CopyFile from " + re.escape(src.encode(encoding)) + b" to " + re.escape(base_win.encode(encoding)) +
-            rb"\\(?P=folder)\\inst\.exe"]
 
 
 def view_cases(g):
@@ -157,11 +42,9 @@ def view_cases(g):
         g.s.fresh()
         pkg = g.s.package("[FL]\nversion=0\n")
         raw, window = g.run(pkg, name)
-        exact_log(name, raw, HEAD_LINES + versions(client, 0, driver, 0) + [LATEST] + FINISH_LINES, window)
+        exact_log(name, raw, HEAD + versions(client, 0, driver, 0) + [LATEST] + FINISH, window)
 
 
-HEAD_LINES = ["CSetupDlg::OnInitDialog", "CSetupDlg::InstallPackage START"]
-FINISH_LINES = ["CSetupDlg::OnFinish START", "CSetupDlg::OnFinish END", "CSetupDlg::InstallPackage END"]
 CONFIG = "[FL]\nversion=1.2.4\nfile=inst.exe\n[driver]\nversion=2.0.1\n"
 
 
@@ -175,8 +58,8 @@ def whole_runs(g):
     pkg = s.package(CONFIG)
     src = wine.windows_path(os.path.join(pkg, "inst.exe"))
     raw, window = g.run(pkg, "install")
-    m = exact_log("install", raw, HEAD_LINES + versions(123, 124, 201, 201) + staged_lines(src, s.system_temp_win) +
-                  FINISH_LINES, window)
+    m = exact_log("install", raw, HEAD + versions(123, 124, 201, 201) + staged_lines(src, s.system_temp_win) +
+                  FINISH, window)
     folder = m.group("folder").decode() if m else "?"
     target = "%s\\%s\\inst.exe" % (s.system_temp_win, folder)
     # Windows paths compare without case: the installer sees "temp".
@@ -191,7 +74,7 @@ def whole_runs(g):
     s.fresh()
     pkg = s.package(CONFIG)
     raw, window = g.run(pkg, "no install")
-    exact_log("no install", raw, HEAD_LINES + versions(124, 124, 201, 201) + [LATEST] + FINISH_LINES, window)
+    exact_log("no install", raw, HEAD + versions(124, 124, 201, 201) + [LATEST] + FINISH, window)
     time.sleep(3)
     check("no install: nothing started", not os.path.exists(s.record))
     copies = [n for d in (s.temp, s.system_temp) for n in os.listdir(d) if n == "inst.exe" or n.startswith("pathwarden-")]
@@ -211,8 +94,8 @@ def code_page_932(g):
     os.rename(os.path.join(pkg, "setup.exe"), os.path.join(pkg, "\u8868.exe"))
     src = wine.windows_path(os.path.join(pkg, "inst.exe"))
     raw, window = g.run(pkg, "code page 932", exe="\u8868.exe", extra_env=ja)
-    exact_log("code page 932", raw, HEAD_LINES + versions(0, 9, 0, 0) + staged_lines(src, s.system_temp_win, "cp932") +
-              FINISH_LINES, window, encoding="cp932")
+    exact_log("code page 932", raw, HEAD + versions(0, 9, 0, 0) + staged_lines(src, s.system_temp_win, "cp932") +
+              FINISH, window, encoding="cp932")
     check("code page 932: started", len(g.started()) == 1)
     s.hold_desktop({})
 
@@ -227,8 +110,8 @@ def unelevated_run(g):
     src = wine.windows_path(os.path.join(pkg, "inst.exe"))
     target = s.temp_win + "\\inst.exe"
     raw, window = g.run(pkg, "install (unelevated)", unelevated=True)
-    exact_log("install (unelevated)", raw, HEAD_LINES + versions(123, 124, 201, 201) +
-              ["CopyFile from %s to %s" % (src, target)] + FINISH_LINES, window)
+    exact_log("install (unelevated)", raw, HEAD + versions(123, 124, 201, 201) +
+              ["CopyFile from %s to %s" % (src, target)] + FINISH, window)
     check("install (unelevated): the copy in %TEMP% was started",
           [p.lower() for p in g.started()] == [target.lower()],
           open(s.record).read() if os.path.exists(s.record) else "nothing started")
@@ -247,8 +130,8 @@ def hostile(g):
     name = "n" * 259
     pkg = s.package("[FL]\nversion=9\nfile=%s\n" % name)
     raw, window = g.run(pkg, "file of 259 characters")
-    exact_log("file of 259 characters", raw, HEAD_LINES + versions(0, 9, 0, 0) +
-              [TOO_LONG % (wine.windows_path(pkg) + "\\" + name)] + FINISH_LINES, window)
+    exact_log("file of 259 characters", raw, HEAD + versions(0, 9, 0, 0) +
+              [TOO_LONG % (wine.windows_path(pkg) + "\\" + name)] + FINISH, window)
 
     # The program's own path past 260 characters: the pass ends with its own
     # line, and a decoy config.ini and installer in the current directory are
@@ -262,7 +145,7 @@ def hostile(g):
         raw, window = g.run(deep, "program path of %d characters" % len(deep_win + "\\setup.exe"))
     finally:
         os.chdir(here)
-    exact_log("long program path", raw, HEAD_LINES + [NO_FOLDER] + FINISH_LINES, window)
+    exact_log("long program path", raw, HEAD + [NO_FOLDER] + FINISH, window)
     time.sleep(3)
     check("long program path: nothing started", not os.path.exists(s.record))
 

@@ -21,7 +21,9 @@ cp "$canary" "$work/canary.dll"
 cp "$control" "$work/control.exe"
 cp "$unelevated" "$work/unelevated.exe"
 cp "$holder" "$work/desktop_holder.exe"
-cp "$repo/tests/e2e/winetest.py" "$here/vm_cases.py" "$here/guest-wine.sh" "$work/"
+# The guest's suite and the shared Wine support it imports, side by side.
+cp "$repo/tests/e2e/winetest.py" "$repo/tests/e2e/wine_host.py" "$repo/tests/e2e/wine_log.py" \
+   "$repo/tests/support/checks.py" "$here/vm_guest.py" "$here/vm_cases.py" "$here/guest-wine.sh" "$work/"
 arch=win64
 [ "$guest" = 32 ] && arch=win32
 cat >"$work/command.sh" <<EOC

@@ -8,7 +8,6 @@ import sys
 
 import pefile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "shell"))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from checks import check, summary  # noqa: E402  the one PASS/FAIL report
 from pe_check import KNOWN_DLLS  # noqa: E402  the one list of KnownDLLs

@@ -150,7 +150,7 @@ def main(source, build, work):
         p = run(["osslsigncode", "verify", "-CAfile", ca, "-in", image])
         check("osslsigncode verify refuses the unsigned image", p.returncode != 0, p.stdout)
 
-        p = run([sys.executable, os.path.join(source, "tests", "shell", "pe_check.py"), signed, "i386"])
+        p = run([sys.executable, os.path.join(source, "tests", "packaging", "pe_check.py"), signed, "i386"])
         check("pe_check.py passes on the signed image", p.returncode == 0, p.stdout[-3000:] + p.stderr)
 
         problems = unsigned_bytes_kept(original, signed)
