@@ -17,6 +17,8 @@ namespace {
 
 enum class TimeText { kBanner, kStamp };
 
+int64_t (*g_clock)() = nullptr;
+
 // The banner line or the timestamp of a message line for `t` in local time;
 // empty if the time cannot be converted or the text does not fit in 128.
 std::string FormatTime(int64_t t, TimeText kind) {
@@ -29,6 +31,8 @@ std::string FormatTime(int64_t t, TimeText kind) {
 }
 
 }  // namespace
+
+void SetLogClockForTesting(int64_t (*clock)()) { g_clock = clock; }
 
 bool SetLogPathFromTempDirectory() {
   g_szLogPath[0] = '\0';
@@ -44,7 +48,7 @@ bool SetLogPathFromTempDirectory() {
 void WriteLog(const char* path, const char* message) {
   if (!path || !*path) return;
   // One reading for the banner and the line: they show the same second.
-  const int64_t now = platform::CurrentTime();
+  const int64_t now = g_clock ? g_clock() : platform::CurrentTime();
   std::string text;
   const bool first = g_bFirstLog == 1;
   if (first) {

@@ -3,6 +3,8 @@
 #ifndef PATHWARDEN_LOGIC_LOG_H_
 #define PATHWARDEN_LOGIC_LOG_H_
 
+#include <stdint.h>
+
 #include "platform/system.h"
 
 // Full path of the log file; empty until SetLogPathFromTempDirectory fills it,
@@ -28,5 +30,9 @@ bool SetLogPathFromTempDirectory();
 // to the file in one write. An empty path or a file that cannot be opened
 // drops the message silently.
 void WriteLog(const char* path, const char* message);
+
+// Stands a clock of the tests' own in for the system's (null restores it),
+// so that a test can tell one reading of the time from two.
+void SetLogClockForTesting(int64_t (*clock)());
 
 #endif  // PATHWARDEN_LOGIC_LOG_H_

@@ -79,10 +79,8 @@ int FormatText(char* buffer, size_t size, const char* format, va_list args);
 // The calling thread's last system error code (GetLastError; errno on POSIX).
 uint32_t GetLastSystemError();
 
-// Seconds since 1970 (time()). Tests may stand a clock of their own in for
-// the system's (null restores it), to tell one reading of the time from two.
+// Seconds since 1970 (time()).
 int64_t CurrentTime();
-void SetClockForTesting(int64_t (*clock)());
 
 // Local broken-down time of `t`; false if it cannot be formed.
 bool ToLocalTime(int64_t t, struct tm* out);

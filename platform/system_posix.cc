@@ -105,13 +105,7 @@ int FormatText(char* buffer, size_t size, const char* format, va_list args) {
 
 uint32_t GetLastSystemError() { return internal::t_last_error; }
 
-namespace {
-int64_t (*g_clock)() = nullptr;
-}  // namespace
-
-int64_t CurrentTime() { return g_clock ? g_clock() : static_cast<int64_t>(time(nullptr)); }
-
-void SetClockForTesting(int64_t (*clock)()) { g_clock = clock; }
+int64_t CurrentTime() { return static_cast<int64_t>(time(nullptr)); }
 
 bool ToLocalTime(int64_t t, struct tm* out) {
   time_t value = static_cast<time_t>(t);

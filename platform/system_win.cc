@@ -74,13 +74,7 @@ int FormatText(char* buffer, size_t size, const char* format, va_list args) {
 
 uint32_t GetLastSystemError() { return GetLastError(); }
 
-namespace {
-int64_t (*g_clock)() = nullptr;
-}  // namespace
-
-int64_t CurrentTime() { return g_clock ? g_clock() : static_cast<int64_t>(_time64(nullptr)); }
-
-void SetClockForTesting(int64_t (*clock)()) { g_clock = clock; }
+int64_t CurrentTime() { return static_cast<int64_t>(_time64(nullptr)); }
 
 bool ToLocalTime(int64_t t, struct tm* out) {
   __time64_t value = t;

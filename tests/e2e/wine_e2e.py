@@ -2,7 +2,6 @@
 """End-to-end runs of the win64 setup.exe under Wine with an X display: real
 registry views, real profile reading, copying and shell opening, and the real
 dialog manager. Prints one line per check and 'N passed, N failed'."""
-import argparse
 import os
 import re
 import shutil
@@ -16,13 +15,7 @@ from winetest import *  # noqa: F401,F403 (the shared test vocabulary)
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--setup", required=True)
-    ap.add_argument("--installer", required=True)
-    ap.add_argument("--holder", required=True, help="the program that holds Wine's desktop open")
-    ap.add_argument("--wine", required=True)
-    ap.add_argument("--unelevated", required=True, help="the launcher that runs a program unelevated")
-    args = ap.parse_args()
+    args = suite_arguments("setup", "installer", "holder", "wine", "unelevated")
 
     with Xvfb() as x:
         session = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display, args.unelevated,

@@ -3,10 +3,9 @@
 is about Windows behaviour: the real profile reader and registry, the log file
 under Windows sharing rules, another program closing the hidden window, runs
 at once, and a double-byte code page. Prints 'N passed, N failed'."""
-import argparse
 import sys
 
-from winetest import Session, Wine, Xvfb, summary
+from winetest import Session, Wine, Xvfb, suite_arguments, summary
 from faults_hostile import hostile_cases
 from faults_input import input_cases, unsafe_names
 from faults_log import log_file_cases
@@ -14,14 +13,7 @@ from faults_runs import code_page_cases, concurrent_cases, installer_cases
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--setup", required=True)
-    ap.add_argument("--installer", required=True)
-    ap.add_argument("--helper", required=True)
-    ap.add_argument("--holder", required=True, help="the program that holds Wine's desktop open")
-    ap.add_argument("--wine", required=True)
-    ap.add_argument("--unelevated", required=True, help="the launcher that runs a program unelevated")
-    args = ap.parse_args()
+    args = suite_arguments("setup", "installer", "helper", "holder", "wine", "unelevated")
 
     with Xvfb() as x:
         s = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display, args.unelevated,

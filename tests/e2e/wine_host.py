@@ -4,6 +4,7 @@ prefix's processes are doing, and the limits every wait keeps.
 
 A run of setup.exe that does not end within RUN_LIMIT seconds is reported as
 a hang, as is the suite itself once past PATHWARDEN_HANG_SECONDS."""
+import argparse
 import ctypes
 import os
 import signal
@@ -17,6 +18,26 @@ RUN_LIMIT = 60
 # A fresh Wine session (server, services, desktop) takes seconds here, and up
 # to 80 s in the emulated test guest beside other guests.
 SESSION_LIMIT = 240
+
+
+# The programs tests/CMakeLists.txt gives the suites, by option name.
+PROGRAMS = {
+    "setup": "the setup.exe under test",
+    "installer": "the test installer the package carries",
+    "helper": "the program that holds files open and makes links for a case",
+    "holder": "the program that holds Wine's desktop open",
+    "wine": "the wine runner",
+    "unelevated": "the launcher that runs a program unelevated",
+}
+
+
+def suite_arguments(*programs, parser=None):
+    """The command line: --NAME, required, for each of `programs`, and
+    whatever else `parser` was given."""
+    ap = parser or argparse.ArgumentParser()
+    for name in programs:
+        ap.add_argument("--" + name, required=True, help=PROGRAMS[name])
+    return ap.parse_args()
 
 
 class Hang(Exception):

@@ -3,7 +3,6 @@
 system's temporary folder, earlier ones cleared except where an installer
 still runs, and nobody else's entry of that name followed or touched; its
 owner and access list as Wine reports them. Prints 'N passed, N failed'."""
-import argparse
 import os
 import re
 import shutil
@@ -46,14 +45,7 @@ def grants_change(ace_rights):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--setup", required=True)
-    ap.add_argument("--installer", required=True)
-    ap.add_argument("--helper", required=True)
-    ap.add_argument("--unelevated", required=True)
-    ap.add_argument("--holder", required=True, help="the program that holds Wine's desktop open")
-    ap.add_argument("--wine", required=True)
-    args = ap.parse_args()
+    args = suite_arguments("setup", "installer", "helper", "unelevated", "holder", "wine")
 
     with Xvfb() as x:
         s = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display, args.unelevated,

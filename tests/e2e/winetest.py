@@ -20,7 +20,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from checks import check, summary  # noqa: E402,F401  the one PASS/FAIL report
 from wine_host import *  # noqa: E402,F401,F403
 from wine_host import (RUN_LIMIT, SESSION_LIMIT, Hang, WindowWatch, active, die_with_parent,  # noqa: E402
-                       prefix_processes, thread_waits)
+                       prefix_processes, suite_arguments, thread_waits)
 from wine_log import DECOY_CONFIG, STAGED, known_wine_cause  # noqa: E402
 from wine_log import *  # noqa: E402,F401,F403
 

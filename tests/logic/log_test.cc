@@ -27,11 +27,11 @@ class LogTest : public ::testing::Test {
     path_ = dir_ + "velsetup.log";
     g_bFirstLog = 1;
     g_ticks = 1700000000;
-    platform::SetClockForTesting(TickingClock);
+    SetLogClockForTesting(TickingClock);
   }
   void TearDown() override {
     g_bFirstLog = 1;
-    platform::SetClockForTesting(nullptr);
+    SetLogClockForTesting(nullptr);
   }
 
   // The file with the platform's line ends turned into '\n'.

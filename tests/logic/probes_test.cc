@@ -9,27 +9,11 @@
 
 namespace {
 
-using test::EmptyKey;
-using test::RegValue;
-using test::Version;
-
-using test::k32;
-using test::k64;
-using test::kFerrolink;
-using test::kInstallation;
-using test::kMsm;
-using test::kPathwarden;
-
-struct Case {
-  const char* name;
-  std::vector<RegValue> values;
-  int32_t client;
-  int32_t driver;
-};
+using namespace test::records;  // NOLINT: the shared test vocabulary
 
 TEST(Probes, ReadTheRecordsInTheirViews) {
   const std::string z(1, '\0');
-  const std::vector<Case> cases = {
+  const std::vector<RecordsCase> cases = {
       {"no key at all", {}, 0, 0},
       {"driver texts 2.1.0 and 2.0.9", {Version(k64, kInstallation, "2.1.0"), Version(k32, kMsm, "2.0.9")}, 0, 210},
       {"driver texts 2.0.9 and 2.1.0", {Version(k64, kInstallation, "2.0.9"), Version(k32, kMsm, "2.1.0")}, 0, 210},
@@ -71,7 +55,7 @@ TEST(Probes, ReadTheRecordsInTheirViews) {
       {"64 KB client value", {Version(k32, kFerrolink, "AP" + std::string(65536, '1'))}, test::JoinedOnes(65536), 0},
       {"negative client", {Version(k32, kFerrolink, "AP-1.0")}, -10, 0},
   };
-  for (const Case& c : cases) {
+  for (const RecordsCase& c : cases) {
     test::RegistryState state(c.values);
     EXPECT_EQ(GetLocalFLVersion(), c.client) << c.name;
     EXPECT_EQ(GetLocalDriverVersion(), c.driver) << c.name;

@@ -14,8 +14,6 @@
 namespace {
 
 using namespace setup_test;  // NOLINT: the shared test vocabulary
-using test::RegValue;
-using test::Version;
 
 // The parts of a run every fault case checks.
 void ExpectSoundRun(SetupRun& run, const std::vector<std::string>& lines, const std::string& name) {
@@ -100,18 +98,9 @@ TEST(SetupFaults, InstallerNamesCutAt259Characters) {
   }
 }
 
-struct RegistryCase {
-  const char* name;
-  std::vector<RegValue> values;
-  int32_t fl;
-  int32_t driver;
-};
-
 TEST(SetupFaults, RegistryValues) {
-  using test::kMsm;
-  using test::kPathwarden;
   const std::string z(1, '\0');
-  const std::vector<RegistryCase> cases = {
+  const std::vector<RecordsCase> cases = {
       {"absent", {test::EmptyKey(k32, kFerrolink), test::EmptyKey(k64, kInstallation)}, 0, 0},
       {"empty", {Version(k32, kFerrolink, ""), Version(k64, kInstallation, "")}, 0, 0},
       {"DWORD", {test::TypedVersion(k32, kFerrolink, test::kRegDword, "AP7" + z)}, 7, 0},
@@ -125,7 +114,7 @@ TEST(SetupFaults, RegistryValues) {
        0},
       {"driver keys in the wrong views only", {Version(k32, kInstallation, "5"), Version(k64, kMsm, "5")}, 0, 0},
   };
-  for (const RegistryCase& c : cases) {
+  for (const RecordsCase& c : cases) {
     SetupRun run;
     run.AddInstaller("inst.sh");
     run.Config("[FL]\nversion=0\n");
@@ -134,7 +123,7 @@ TEST(SetupFaults, RegistryValues) {
     std::vector<std::string> lines = run.LogLines();
     ExpectSoundRun(run, lines, c.name);
     if (lines.size() < 9) continue;
-    EXPECT_EQ(lines[3], FlLine(c.fl, 0)) << c.name;
+    EXPECT_EQ(lines[3], FlLine(c.client, 0)) << c.name;
     EXPECT_EQ(lines[4], DriverLine(c.driver, 0)) << c.name;
   }
 }

@@ -16,7 +16,6 @@
 namespace {
 
 using namespace setup_test;  // NOLINT: the shared test vocabulary
-using test::Version;
 struct DecisionCase {
   const char* name;
   std::vector<test::RegValue> registry;

@@ -39,10 +39,7 @@ using test::kStagedPattern;
 using test::kStart;
 using test::VersionLines;
 
-using test::k32;
-using test::k64;
-using test::kFerrolink;
-using test::kInstallation;
+using namespace test::records;  // NOLINT: the shared test vocabulary
 
 // A package folder and a temporary directory for one run.
 class SetupRun {

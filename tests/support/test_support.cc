@@ -142,6 +142,8 @@ int32_t JoinedOnes(size_t count) {
   return static_cast<int32_t>(v);
 }
 
+inline namespace records {
+
 RegValue Version(bool view64, const std::string& key, const std::string& text) {
   return TypedVersion(view64, key, kRegSz, text + std::string(1, '\0'));
 }
@@ -151,5 +153,7 @@ RegValue TypedVersion(bool view64, const std::string& key, uint32_t type, const 
 }
 
 RegValue EmptyKey(bool view64, const std::string& key) { return RegValue{view64, key, "", 0, ""}; }
+
+}  // namespace records
 
 }  // namespace test

@@ -56,6 +56,10 @@ constexpr uint32_t kRegBinary = 3;
 constexpr uint32_t kRegDword = 4;
 constexpr uint32_t kRegMultiSz = 7;
 
+// The records' vocabulary, for tests to take at once with
+// `using namespace test::records;`.
+inline namespace records {
+
 // The views, and the four records' keys written out here rather than taken
 // from the code under test, so that a wrong key path in the code fails.
 const bool k64 = true;
@@ -81,6 +85,17 @@ RegValue Version(bool view64, const std::string& key, const std::string& text);
 RegValue TypedVersion(bool view64, const std::string& key, uint32_t type, const std::string& data);
 // A key with no values at all.
 RegValue EmptyKey(bool view64, const std::string& key);
+
+// A table row: the records a machine holds, and the client and driver
+// versions setup must read from them.
+struct RecordsCase {
+  const char* name;
+  std::vector<RegValue> values;
+  int32_t client;
+  int32_t driver;
+};
+
+}  // namespace records
 
 // Makes the registry hold exactly `values` below SOFTWARE\Veltrano, in both
 // views, for the life of this object.

@@ -18,14 +18,7 @@ using check_test::CheckResult;
 using check_test::HasLine;
 using check_test::RunCheck;
 using check_test::SplitLines;
-using setup_test::k32;
-using setup_test::k64;
-using setup_test::kFerrolink;
-using setup_test::kInstallation;
-using test::Version;
-
-using test::kMsm;
-using test::kPathwarden;
+using namespace test::records;  // NOLINT: the shared test vocabulary
 
 struct StateCase {
   const char* name;

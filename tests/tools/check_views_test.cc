@@ -11,16 +11,7 @@
 
 namespace {
 
-using test::EmptyKey;
-using test::RegValue;
-using test::Version;
-
-using test::k32;
-using test::k64;
-using test::kFerrolink;
-using test::kInstallation;
-using test::kMsm;
-using test::kPathwarden;
+using namespace test::records;  // NOLINT: the shared test vocabulary
 
 // What regedit would export for `values` from a 64-bit Windows, in UTF-8.
 std::string ExportOf(const std::vector<RegValue>& values) {

@@ -17,11 +17,7 @@ namespace {
 using check_test::CheckResult;
 using check_test::RunCheck;
 using check_test::SplitLines;
-using setup_test::k32;
-using setup_test::k64;
-using setup_test::kFerrolink;
-using setup_test::kInstallation;
-using test::Version;
+using namespace test::records;  // NOLINT: the shared test vocabulary
 
 const char kConfig[] = "[FL]\nversion=2.1.0\nfile=inst.sh\n[driver]\nversion=3.0.0\n";
 

@@ -17,7 +17,7 @@ import re
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e"))
-from winetest import FERROLINK, INSTALLATION, Session, Wine, Xvfb  # noqa: E402
+from winetest import FERROLINK, INSTALLATION, Session, Wine, Xvfb, suite_arguments  # noqa: E402
 
 CONFIG = "[FL]\nversion=2.1.0\nfile=%s\n[driver]\nversion=3.0.0\n"
 
@@ -32,11 +32,8 @@ STATES = {
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--setup", required=True)
-    ap.add_argument("--installer", required=True)
-    ap.add_argument("--wine", required=True)
     ap.add_argument("--out", required=True)
-    args = ap.parse_args()
+    args = suite_arguments("setup", "installer", "wine", parser=ap)
     with Xvfb() as x:
         session = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display)
         try:

@@ -2,94 +2,81 @@
 #include "tools/check/log_runs.h"
 
 namespace check {
+namespace {
 
-const char* WindowsErrorName(int64_t code) {
-  switch (code) {
-    case 2:
-      return "the file was not found";
-    case 3:
-      return "the path was not found";
-    case 5:
-      return "access denied";
-    case 8:
-      return "not enough memory";
-    case 32:
-      return "the file is in use by another process";
-    case 33:
-      return "part of the file is locked by another process";
-    case 39:
-    case 112:
-      return "the disk is full";
-    case 225:
-      return "the file holds a virus and was blocked";
-    case 267:
-      return "not a plain folder";
-    case 1307:
-      return "not an owner the system allows";
-    case 1338:
-      return "the security descriptor is not as asked";
-    case 1400:
-      return "the window handle is invalid (no desktop)";
-    case 1450:
-      return "insufficient system resources";
-    default:
-      return "";
-  }
-}
+struct CodeName {
+  int64_t code;
+  const char* name;
+};
 
-const char* OutcomeName(Outcome outcome) {
-  switch (outcome) {
-    case Outcome::kStarted:
-      return "installer started";
-    case Outcome::kUpToDate:
-      return "nothing to install";
-    case Outcome::kCopyFailed:
-      return "copy failed";
-    case Outcome::kOpenFailed:
-      return "open failed";
-    case Outcome::kStopped:
-      return "stopped by a check";
-    case Outcome::kNotStarted:
-      return "setup could not run its check";
-    case Outcome::kIncomplete:
-      return "no last line";
-    case Outcome::kEmpty:
-      return "nothing after the banner";
-    case Outcome::kInterleaved:
-      return "mixed with another run";
+const CodeName kWindowsErrors[] = {
+    {2, "the file was not found"},
+    {3, "the path was not found"},
+    {5, "access denied"},
+    {8, "not enough memory"},
+    {32, "the file is in use by another process"},
+    {33, "part of the file is locked by another process"},
+    {39, "the disk is full"},
+    {112, "the disk is full"},
+    {225, "the file holds a virus and was blocked"},
+    {267, "not a plain folder"},
+    {1307, "not an owner the system allows"},
+    {1338, "the security descriptor is not as asked"},
+    {1400, "the window handle is invalid (no desktop)"},
+    {1450, "insufficient system resources"},
+};
+
+// ShellExecute's results of 32 and below: errors, not instance handles.
+const CodeName kShellResults[] = {
+    {0, "the system is out of memory or resources"},
+    {2, "the file was not found"},
+    {3, "the path was not found"},
+    {5, "access denied"},
+    {8, "not enough memory"},
+    {11, "not a valid program"},
+    {26, "a sharing violation"},
+    {27, "the file type's association is incomplete"},
+    {28, "the program did not answer its start request (DDE)"},
+    {29, "the program did not answer its start request (DDE)"},
+    {30, "the program did not answer its start request (DDE)"},
+    {31, "no program is associated with the file type"},
+    {32, "a DLL was not found"},
+};
+
+// In the order of enum Outcome.
+// clang-format off
+const char* const kOutcomeNames[] = {
+    "installer started",
+    "nothing to install",
+    "copy failed",
+    "open failed",
+    "stopped by a check",
+    "setup could not run its check",
+    "no last line",
+    "nothing after the banner",
+    "mixed with another run",
+};
+// clang-format on
+static_assert(sizeof kOutcomeNames / sizeof kOutcomeNames[0] == static_cast<size_t>(Outcome::kInterleaved) + 1,
+              "one name for each outcome");
+
+template <size_t N>
+const char* NameOf(const CodeName (&table)[N], int64_t code) {
+  for (const CodeName& row : table) {
+    if (row.code == code) return row.name;
   }
   return "";
 }
 
-const char* ShellResultName(int64_t code) {
-  switch (code) {
-    case 0:
-      return "the system is out of memory or resources";
-    case 2:
-      return "the file was not found";
-    case 3:
-      return "the path was not found";
-    case 5:
-      return "access denied";
-    case 8:
-      return "not enough memory";
-    case 11:
-      return "not a valid program";
-    case 26:
-      return "a sharing violation";
-    case 27:
-      return "the file type's association is incomplete";
-    case 28:
-    case 29:
-    case 30:
-      return "the program did not answer its start request (DDE)";
-    case 31:
-      return "no program is associated with the file type";
-    case 32:
-      return "a DLL was not found";
-    default:
-      return "";
-  }
+}  // namespace
+
+const char* WindowsErrorName(int64_t code) { return NameOf(kWindowsErrors, code); }
+
+const char* ShellResultName(int64_t code) { return NameOf(kShellResults, code); }
+
+const char* OutcomeName(Outcome outcome) {
+  const size_t i = static_cast<size_t>(outcome);
+  return i < sizeof kOutcomeNames / sizeof kOutcomeNames[0] ? kOutcomeNames[i] : "";
 }
 
 }  // namespace check
