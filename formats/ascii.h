@@ -1,10 +1,14 @@
 // Case folding of ASCII letters only: registry, profile and device names
-// compare this way whatever the code page, and no locale is consulted.
+// compare this way whatever the code page, and no locale is consulted. Also
+// the hexadecimal digits that names are made of.
 // Portable, no system calls: used by logic/, by both platforms and by the
 // readers. The comparisons are inline so that setup.exe carries only what it
 // calls.
 #ifndef PATHWARDEN_FORMATS_ASCII_H_
 #define PATHWARDEN_FORMATS_ASCII_H_
+
+#include <stddef.h>
+#include <stdint.h>
 
 #include <string>
 #include <string_view>
@@ -31,6 +35,27 @@ inline bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 
 // The lower-case hexadecimal digit of the low four bits of `value`.
 inline char HexDigit(unsigned value) { return "0123456789abcdef"[value & 0xF]; }
+
+// A temporary file's name: `prefix` and hexadecimal digits drawn from
+// `seed`, min(room, 17) characters in all (one digit alone when `room` is 1),
+// so that it is never longer than the name it stands beside. Written to
+// `out` with a terminating zero (so `out` holds 18 bytes, or room + 1);
+// returns the count without it.
+inline size_t HexTempName(char prefix, uint32_t seed, size_t room, char* out) {
+  size_t digits = room < 17 ? room : 17;
+  char* next = out;
+  if (digits > 1) {
+    *next++ = prefix;
+    --digits;
+  }
+  for (size_t i = 0; i < digits; ++i) {
+    *next++ = HexDigit(seed);
+    seed = seed >> 4 | seed << 28;
+    if (i == 7) seed = seed * 2654435761u + 0x9E3779B9u;  // 16 digits, not the same 8 twice
+  }
+  *next = '\0';
+  return static_cast<size_t>(next - out);
+}
 
 // `text` with A-Z as a-z.
 std::string AsciiLowerCopy(std::string_view text);

@@ -7,16 +7,17 @@
 #include <vector>
 
 #include "formats/text_encoding.h"
+#include "platform/names_win.h"
 
 namespace platform {
 namespace {
 
 // `n` bytes at `p` as UTF-16, or false when they are not text of the code page.
 bool ToUtf16(const char* p, int n, std::vector<wchar_t>* wide) {
-  const int units = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, p, n, nullptr, 0);
+  const int units = WidenAnsi(p, n, nullptr, 0);
   if (units <= 0) return false;
   wide->resize(static_cast<size_t>(units));
-  return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, p, n, wide->data(), units) == units;
+  return WidenAnsi(p, n, wide->data(), units) == units;
 }
 
 void AppendWide(const std::vector<wchar_t>& wide, std::string* out) {

@@ -58,17 +58,9 @@ std::string TemporaryName(const char* target, size_t length, uint32_t seed) {
   for (size_t i = 0; i < length; ++i) {
     if (target[i] == '/') name = i + 1;
   }
-  size_t digits = length - name < 17 ? length - name : 17;
+  char leaf[18];
   std::string temp(target, name);
-  if (digits > 1) {
-    temp += kCopyTempPrefix;
-    --digits;
-  }
-  for (size_t i = 0; i < digits; ++i) {
-    temp += formats::HexDigit(seed);
-    seed = seed >> 4 | seed << 28;
-    if (i == 7) seed = seed * 2654435761u + 0x9E3779B9u;
-  }
+  temp.append(leaf, formats::HexTempName(kCopyTempPrefix, seed, length - name, leaf));
   return temp;
 }
 

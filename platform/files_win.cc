@@ -38,19 +38,8 @@ void TemporaryName(const char* target, size_t length, uint32_t seed, char* temp)
       name = i + 1;
     }
   }
-  size_t digits = length - name < 17 ? length - name : 17;
   memcpy(temp, target, name);
-  char* out = temp + name;
-  if (digits > 1) {
-    *out++ = kCopyTempPrefix;
-    --digits;
-  }
-  for (size_t i = 0; i < digits; ++i) {
-    *out++ = formats::HexDigit(seed);
-    seed = seed >> 4 | seed << 28;
-    if (i == 7) seed = seed * 2654435761u + 0x9E3779B9u;
-  }
-  *out = '\0';
+  formats::HexTempName(kCopyTempPrefix, seed, length - name, temp + name);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "platform/handles_win.h"
 #include "platform/log_file.h"
+#include "platform/names_win.h"
 #include "platform/system.h"
 #include "platform/staging_win.h"
 
@@ -126,7 +127,7 @@ HANDLE OpenElevatedLog(const char* path) {
   const auto create = reinterpret_cast<NtCreateFileFn>(
       reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtCreateFile")));
   wchar_t wide[MAX_PATH + 8] = L"\\??\\";
-  const int units = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide + 4, MAX_PATH + 1);
+  const int units = WidenAnsi(path, -1, wide + 4, MAX_PATH + 1);
   if (!create || units < 4 || wide[5] != L':' || wide[6] != L'\\') return INVALID_HANDLE_VALUE;
   const size_t length = static_cast<size_t>(units) - 1 + 4;
   size_t name = 0;

@@ -36,4 +36,8 @@ uint32_t ExactAnsiName(uint32_t code_page, const wchar_t* wide, size_t units, ch
   return static_cast<uint32_t>(n);
 }
 
+int WidenAnsi(const char* text, int bytes, wchar_t* wide, int units) {
+  return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, bytes, wide, units);
+}
+
 }  // namespace platform

@@ -26,6 +26,13 @@ namespace platform {
 // same units (kErrorNoExactName, system.h).
 uint32_t ExactAnsiName(uint32_t code_page, const wchar_t* wide, size_t units, char* buffer, uint32_t size);
 
+// The other way: `bytes` bytes of 8-bit text at `text` (-1: up to and with
+// its zero) in the ANSI code page, as UTF-16 in `wide` (capacity `units`; 0
+// only asks for the count). Returns the units written (or needed), or 0 when
+// the bytes are not text of the code page or do not fit: an invalid byte is
+// refused, never replaced.
+int WidenAnsi(const char* text, int bytes, wchar_t* wide, int units);
+
 }  // namespace platform
 
 #endif  // PATHWARDEN_PLATFORM_NAMES_WIN_H_

@@ -9,13 +9,6 @@
 namespace platform {
 namespace {
 
-// `text` (8-bit, in the ANSI code page) as UTF-16 in `wide` (capacity
-// `units`, zero included); false if it is not valid there or does not fit.
-bool Widen(const char* text, wchar_t* wide, int units) {
-  const int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, wide, units);
-  return n > 0;
-}
-
 bool IsHighSurrogate(wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
 }  // namespace
@@ -28,8 +21,8 @@ uint32_t ReadProfileString(const char* section, const char* key, const char* def
   wchar_t wide_section[64];
   wchar_t wide_key[64];
   wchar_t wide_default[64];
-  if (!Widen(path, wide_path, MAX_PATH + 1) || !Widen(section, wide_section, 64) || !Widen(key, wide_key, 64) ||
-      !Widen(default_value, wide_default, 64)) {
+  if (WidenAnsi(path, -1, wide_path, MAX_PATH + 1) <= 0 || WidenAnsi(section, -1, wide_section, 64) <= 0 ||
+      WidenAnsi(key, -1, wide_key, 64) <= 0 || WidenAnsi(default_value, -1, wide_default, 64) <= 0) {
     return 0;  // the conversion's error stays: nothing was read
   }
   wchar_t value[MAX_PATH + 1];

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 
 #include "formats/ascii.h"
@@ -41,6 +43,51 @@ TEST(Ascii, FoldsAsciiLettersOnly) {
     EXPECT_EQ(formats::AsciiLower(ch), want) << "byte " << c;
   }
   EXPECT_EQ(formats::AsciiLowerCopy("Veltrano\\WOW6432Node\xC9"), "veltrano\\wow6432node\xC9");
+}
+
+// The copy's temporary name: never longer than the name beside it, the
+// prefix when there is room for a digit after it, hexadecimal digits only.
+TEST(Ascii, HexTempNameFitsTheRoomGiven) {
+  struct NameCase {
+    size_t room;
+    uint32_t seed;
+    const char* want;  // null: only the shape is fixed
+  };
+  const NameCase cases[] = {
+      {0, 0x12345678, ""},        {1, 0x12345678, "8"},
+      {2, 0x12345678, "~8"},      {9, 0x12345678, "~87654321"},  // the low digit first
+      {16, 0x12345678, nullptr},  {17, 0x12345678, nullptr},
+      {259, 0x12345678, nullptr}, {259, 0, nullptr},
+  };
+  for (const NameCase& c : cases) {
+    char out[32];
+    memset(out, '#', sizeof out);
+    const size_t n = formats::HexTempName('~', c.seed, c.room, out);
+    const size_t length = c.room < 17 ? c.room : 17;
+    ASSERT_EQ(n, length) << "room " << c.room;
+    EXPECT_EQ(out[n], '\0') << "room " << c.room << ": no terminating zero";
+    EXPECT_EQ(out[n + 1], '#') << "room " << c.room << ": wrote past the zero";
+    const std::string name(out, n);
+    if (c.want) {
+      EXPECT_EQ(name, c.want) << "room " << c.room;
+    }
+    for (size_t i = 0; i < n; ++i) {
+      if (i == 0 && n > 1) {
+        EXPECT_EQ(name[0], '~') << "room " << c.room;
+      } else {
+        EXPECT_NE(std::string("0123456789abcdef").find(name[i]), std::string::npos)
+            << "room " << c.room << ": " << name;
+      }
+    }
+  }
+  // The second eight digits are not the first eight again, and two seeds
+  // give two names.
+  char a[18];
+  char b[18];
+  formats::HexTempName('~', 0x12345678, 17, a);
+  formats::HexTempName('~', 0x12345679, 17, b);
+  EXPECT_NE(std::string(a + 1, 8), std::string(a + 9, 8)) << std::string(a, 17);
+  EXPECT_NE(std::string(a, 17), std::string(b, 17));
 }
 
 }  // namespace
