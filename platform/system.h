@@ -72,7 +72,8 @@ uint16_t UpperDoubleByte(uint16_t unit);
 // (capacity `size`) only when the whole text and its zero fit; otherwise, and
 // on error, `buffer` holds the empty text (if `size` > 0). Never leaves it
 // unterminated. `buffer` may be null when `size` is 0: a measurement.
-int FormatText(char* buffer, size_t size, const char* format, va_list args);
+int FormatText(char* buffer, size_t size, const char* format, va_list args)
+    __attribute__((format(PLATFORM_PRINTF_FORMAT, 3, 0)));
 
 // ---- Errors, time, rights, randomness --------------------------------------
 
