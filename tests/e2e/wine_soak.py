@@ -22,16 +22,12 @@ DIALOG_FAILED = "CSetupDlg::OnInitDialog - The setup dialog could not be created
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--setup", required=True)
-    ap.add_argument("--installer", required=True)
-    ap.add_argument("--unelevated", required=True)
     ap.add_argument("--holder", help="the program that holds Wine's desktop for the session")
-    ap.add_argument("--wine", required=True)
     ap.add_argument("--case", choices=("at-once", "back-to-back"), required=True)
     ap.add_argument("--count", type=int, default=100)
     ap.add_argument("--limit", type=int, default=120, help="seconds before a run counts as hung")
     ap.add_argument("--gap", default="0,0", help="MIN,MAX seconds to pause before each run")
-    args = ap.parse_args()
+    args = suite_arguments("setup", "installer", "unelevated", "wine", parser=ap)
 
     with Xvfb() as x:
         s = Session(args.setup, args.installer, Wine(args.wine, x.display), x.display, args.unelevated,
