@@ -14,8 +14,10 @@ plain=(
   softhsm2 libengine-pkcs11-openssl                  # the signing test's PKCS#11 token
   qemu-system-x86 qemu-utils debootstrap e2fsprogs   # the test guest that runs the i686 build (tests/vm)
 )
-sudo_cmd=""
-[ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+as_root=(env)
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+# shellcheck source=scripts/apt_steps.sh
+. "$(dirname "$0")/apt_steps.sh"
 missing() {
   local p
   for p in "$@"; do
@@ -27,15 +29,16 @@ need_wine=$(missing "${with_recommends[@]}")
 if [ -n "$need_plain$need_wine" ]; then
   echo "Installing: $need_plain $need_wine" | tr '\n' ' '
   echo
-  $sudo_cmd apt-get update -qq
-  export DEBIAN_FRONTEND=noninteractive
+  apt_update "${as_root[@]}"
   # shellcheck disable=SC2086
-  [ -z "$need_plain" ] || $sudo_cmd apt-get install -y -qq --no-install-recommends $need_plain >/dev/null
+  apt_require "${as_root[@]}" -- $need_plain $need_wine
   # shellcheck disable=SC2086
-  [ -z "$need_wine" ] || $sudo_cmd apt-get install -y -qq $need_wine >/dev/null
+  [ -z "$need_plain" ] || apt_install "${as_root[@]}" -- --no-install-recommends $need_plain >/dev/null
+  # shellcheck disable=SC2086
+  [ -z "$need_wine" ] || apt_install "${as_root[@]}" -- $need_wine >/dev/null
 fi
 # Code page 932 under Wine needs the Japanese UTF-8 locale.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
-  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'ja_JP.UTF-8 UTF-8' | $sudo_cmd tee -a /etc/locale.gen >/dev/null
-  $sudo_cmd locale-gen >/dev/null
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'ja_JP.UTF-8 UTF-8' | "${as_root[@]}" tee -a /etc/locale.gen >/dev/null
+  "${as_root[@]}" locale-gen >/dev/null
 fi

@@ -3,7 +3,8 @@
 # own kernel (IA32 emulation on, so 32-bit programs run), Wine's 64-bit and
 # 32-bit halves, Xvfb, xdotool and python3, plus two Wine prefixes made by
 # booting the guest once: /root/prefix64 (WOW64) and /root/prefix32
-# (WINEARCH=win32). Everything comes from the machine's own apt sources.
+# (WINEARCH=win32). Everything comes from the machine's own apt sources, less
+# the security suite (see "packages" below).
 # Rebuilt only when this script, the package list or the guest's scripts
 # change (a hash stamp beside the image). Needs root (debootstrap, chroot).
 #   tests/vm/build-image.sh [--force]
@@ -13,7 +14,8 @@ repo=$(cd "$here/../.." && pwd)
 out=${PATHWARDEN_VM_DIR:-$repo/build/vm}
 mkdir -p "$out"
 
-inputs=("$here/build-image.sh" "$here/packages.txt" "$here/guest-init.sh" "$here/make-prefixes.sh")
+inputs=("$here/build-image.sh" "$here/packages.txt" "$here/guest-init.sh" "$here/make-prefixes.sh"
+  "$repo/scripts/apt_steps.sh")
 stamp=$(cat "${inputs[@]}" | sha256sum | cut -c1-16)
 if [ "${1:-}" != --force ] && [ -f "$out/image.raw" ] && [ -f "$out/vmlinux" ] &&
   [ "$(cat "$out/image.stamp" 2>/dev/null)" = "$stamp" ]; then
@@ -55,9 +57,38 @@ nice debootstrap --variant=minbase --arch=amd64 "$suite" "$root" "$mirror" >"$ou
 mount -t proc proc "$root/proc"
 mount -t sysfs sysfs "$root/sys"
 in_root() { nice chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive "$@"; }
-# Same sources as the machine; no services start in the chroot.
+# The machine's sources without the security suite. The guest is a test
+# fixture that no one uses, and it needs Wine's 64-bit and 32-bit halves at
+# one version (their multi-arch pairing): taken from one suite they are. The
+# security suite gives no such promise across architectures, and its mirrors
+# have served an i386 index out of step with its Release file for days, which
+# left the guest unbuildable while the host, amd64 only, installed fine.
 rm -f "$root/etc/apt/sources.list"
-cp -a /etc/apt/sources.list /etc/apt/sources.list.d "$root/etc/apt/" 2>/dev/null || true
+rm -rf "$root/etc/apt/sources.list.d"
+mkdir -p "$root/etc/apt/sources.list.d"
+# deb822 stanzas: one whose URIs name the security archive goes; a security
+# suite listed beside others leaves its Suites line.
+without_security() {
+  awk -v RS= -v ORS='\n\n' -v FS='\n' '{
+    kept = ""
+    for (i = 1; i <= NF; i++) {
+      line = $i
+      if (line ~ /^URIs:.*security/) next
+      if (line ~ /^Suites:/) { gsub(/ +[^ ]*-security/, "", line); if (line ~ /^Suites: *$/) next }
+      kept = kept line "\n"
+    }
+    printf "%s\n", kept
+  }' "$1"
+}
+[ ! -f /etc/apt/sources.list ] || grep -v security /etc/apt/sources.list >"$root/etc/apt/sources.list" || true
+for f in /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+  [ -f "$f" ] || continue
+  case $f in
+    *.sources) without_security "$f" >"$root/etc/apt/sources.list.d/${f##*/}" ;;
+    *) grep -v security "$f" >"$root/etc/apt/sources.list.d/${f##*/}" || true ;;
+  esac
+done
+# No services start in the chroot.
 printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
 chmod +x "$root/usr/sbin/policy-rc.d"
 # Only the modules that find the root disk go into the initramfs.
@@ -73,13 +104,18 @@ path-exclude=/usr/share/info/*
 EOF
 
 step "packages"
+# shellcheck source=scripts/apt_steps.sh
+. "$repo/scripts/apt_steps.sh"
 in_root dpkg --add-architecture i386
 packages=$(sed 's/#.*//' "$here/packages.txt" | tr -s ' \n' '  ')
-{
-  in_root apt-get update -qq &&
-    # shellcheck disable=SC2086
-    in_root apt-get install -y -qq --no-install-recommends -o Dpkg::Options::=--force-confold $packages
-} >"$out/packages.log" 2>&1 || { tail -n 40 "$out/packages.log"; exit 1; }
+# apt's own output goes to the log; a suite that failed to update, or a
+# package that no suite offers, is named here.
+apt_update in_root >"$out/packages.log"
+# shellcheck disable=SC2086
+apt_require in_root -- $packages || exit 1
+# shellcheck disable=SC2086
+apt_install in_root -- --no-install-recommends -o Dpkg::Options::=--force-confold $packages >>"$out/packages.log" 2>&1 ||
+  { tail -n 40 "$out/packages.log"; exit 1; }
 in_root apt-get clean
 rm -rf "$root/var/lib/apt/lists/"*
 # The Japanese locale for the code page 932 run.
