@@ -164,10 +164,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check::PlainReport(report);
 
   std::vector<check::LogRun> runs;
-  check::ReadLogRuns(head, bytes, &runs);
-  check::ReadLogRuns(head, bytes, &runs);  // a second log: the fleet's summary
-  const std::string log_json = check::JsonLogReport(runs);
+  std::string why;
+  check::LogSummary summary;
+  if (check::ReadLogRuns(head, bytes, &runs, &why)) check::AddToSummary(runs, &summary);
+  if (check::ReadLogRuns(head, bytes, &runs, &why)) check::AddToSummary(runs, &summary);  // a second log
+  for (const check::LogRun& run : runs) {
+    const std::string run_json = check::JsonRun(run);
+    if (!WellFormedUtf8(run_json) || !JsonChecker(run_json).Valid()) abort();
+    check::PlainRun(run);
+  }
+  const std::string log_json = check::JsonSummary(summary);
   if (!WellFormedUtf8(log_json) || !JsonChecker(log_json).Valid()) abort();
-  check::PlainLogReport(runs);
+  check::PlainSummary(summary, false);
   return 0;
 }

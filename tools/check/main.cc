@@ -6,11 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/entry_kind.h"
-#include "platform/staging_tree.h"
-#include "platform/system.h"
 #include "tools/check/check.h"
-#include "tools/check/log_runs.h"
+#include "tools/check/log_fleet.h"
 
 namespace {
 
@@ -56,15 +53,12 @@ int Fail(const std::string& message) {
 
 int UsageError(const std::string& message) { return Fail(message + "\n" + kUsage); }
 
-bool ReadFile(const std::string& path, std::string* bytes) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return false;
-  char buffer[65536];
-  size_t n = 0;
-  bytes->clear();
-  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes->append(buffer, n);
-  const bool ok = ferror(f) == 0;
-  return fclose(f) == 0 && ok;
+// The input's bytes; otherwise the exit status 2, with why not.
+bool ReadFile(const std::string& path, std::string* bytes, int* status) {
+  std::string why;
+  if (check::ReadInput(path, bytes, &why)) return true;
+  *status = Fail("cannot read " + path + ": " + why);
+  return false;
 }
 
 // One version a line; line ends LF or CRLF; blank lines are skipped.
@@ -82,63 +76,6 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-struct LogFiles {
-  std::vector<std::string> found;
-  std::string folder;
-  int depth = 0;
-};
-
-// The files below `path` (the path itself when it is a file), sorted by name.
-bool FindLogs(const std::string& path, int depth, std::vector<std::string>* found) {
-  const platform::EntryKind kind = platform::GetEntryKind(path.c_str());
-  if (kind == platform::EntryKind::kFile) {
-    found->push_back(path);
-    return true;
-  }
-  if (kind != platform::EntryKind::kDirectory || depth > 8) return false;
-  LogFiles files;
-  files.folder = path.empty() || path.back() == '/' || path.back() == platform::kPathSeparator
-                     ? path
-                     : path + platform::kPathSeparator;
-  if (!platform::ListDirectory(
-          path.c_str(),
-          [](void* context, const char* name) {
-            auto* f = static_cast<LogFiles*>(context);
-            f->found.push_back(f->folder + name);
-          },
-          &files)) {
-    return false;
-  }
-  std::sort(files.found.begin(), files.found.end());
-  for (const std::string& entry : files.found) {
-    // Links and other entries are passed over, never followed.
-    const platform::EntryKind entry_kind = platform::GetEntryKind(entry.c_str());
-    if (entry_kind == platform::EntryKind::kDirectory) {
-      if (!FindLogs(entry, depth + 1, found)) return false;
-    } else if (entry_kind == platform::EntryKind::kFile) {
-      found->push_back(entry);
-    }
-  }
-  return true;
-}
-
-int ExplainLogs(const std::vector<std::string>& paths, bool json) {
-  if (paths.empty()) return UsageError("--log needs a log file or a folder of them");
-  std::vector<std::string> files;
-  for (const std::string& path : paths) {
-    if (!FindLogs(path, 0, &files)) return Fail("cannot read " + path);
-  }
-  std::vector<check::LogRun> runs;
-  std::string bytes;
-  for (const std::string& file : files) {
-    if (!ReadFile(file, &bytes)) return Fail("cannot read " + file);
-    check::ReadLogRuns(file, bytes, &runs);
-  }
-  const std::string text = json ? check::JsonLogReport(runs) : check::PlainLogReport(runs);
-  if (!Emit(stdout, text) || fflush(stdout) != 0) return 2;
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -153,6 +90,7 @@ int main(int argc, char** argv) {
   bool wow64 = true;
   bool json = false;
   bool logs = false;
+  check::LogOptions log_options;
   std::vector<std::string> paths;
   int machines = 0;
   for (int i = 1; i < argc; ++i) {
@@ -163,6 +101,12 @@ int main(int argc, char** argv) {
       json = true;
     } else if (arg == "--log") {
       logs = true;
+    } else if (arg == "--jsonl") {
+      log_options.format = check::LogFormat::kJsonLines;
+    } else if (arg == "--runs") {
+      log_options.runs = true;
+    } else if (arg == "--all") {
+      log_options.all = true;
     } else if (arg == "--released" && has_value) {
       released = argv[++i];
       has_released = true;
@@ -192,9 +136,11 @@ int main(int argc, char** argv) {
   }
   if (logs) {
     if (!folder.empty() || machines > 0 || has_released || !released_file.empty()) {
-      return UsageError("--log takes log files and folders only, and --json");
+      return UsageError("--log takes log files and folders only, and --json, --jsonl, --runs, --all");
     }
-    return ExplainLogs(paths, json);
+    if (paths.empty()) return UsageError("--log needs a log file or a folder of them");
+    if (json) log_options.format = check::LogFormat::kJson;
+    return check::ExplainLogs(paths, log_options, stdout);
   }
   if (folder.empty()) return UsageError("no package folder");
   if (machines > 1) return UsageError("one of --installed, --registry, --this-machine");
@@ -209,7 +155,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> releases = check::SplitList(released);
   if (!released_file.empty()) {
     std::string text;
-    if (!ReadFile(released_file, &text)) return Fail("cannot read " + released_file);
+    int status = 0;
+    if (!ReadFile(released_file, &text, &status)) return status;
     releases = Lines(text);
   }
   if (!releases.empty()) check::CheckReleases(releases, &report);
@@ -217,7 +164,8 @@ int main(int argc, char** argv) {
   if (!registries.empty()) {
     std::vector<std::string> exports(registries.size());
     for (size_t i = 0; i < registries.size(); ++i) {
-      if (!ReadFile(registries[i], &exports[i])) return Fail("cannot read " + registries[i]);
+      int status = 0;
+      if (!ReadFile(registries[i], &exports[i], &status)) return status;
     }
     if (!check::DecideFromExport(exports, registries, wow64, &report, &error)) return Fail(error);
   } else if (has_installed) {
@@ -226,7 +174,7 @@ int main(int argc, char** argv) {
     check::DecideFromThisMachine(&report);
   }
 
-  const std::string text = json ? check::JsonReport(report) : check::PlainReport(report);
+  const std::string text = json ? check::JsonReport(report) : check::TerminalText(check::PlainReport(report));
   // A report that did not reach its reader must not pass a pipeline.
   if (!Emit(stdout, text) || fflush(stdout) != 0) return 2;
   return report.problems.empty() ? 0 : 1;
