@@ -188,6 +188,18 @@ bool IsStamp(std::string_view s, char between) {
   return true;
 }
 
+int Two(std::string_view s, size_t at) { return (s[at] - '0') * 10 + (s[at + 1] - '0'); }
+
+// The stamp's seconds, counted from a fixed day; only differences count.
+int64_t Seconds(std::string_view stamp) {
+  const int64_t year = Two(stamp, 0) * 100 + Two(stamp, 2);
+  const int month = Two(stamp, 5);
+  // Days before the month, from March (the leap day last), then the years'.
+  const int64_t y = month <= 2 ? year - 1 : year;
+  const int64_t days = 365 * y + y / 4 - y / 100 + y / 400 + (153 * ((month + 9) % 12) + 2) / 5 + Two(stamp, 8);
+  return ((days * 24 + Two(stamp, 11)) * 60 + Two(stamp, 14)) * 60 + Two(stamp, 17);
+}
+
 }  // namespace
 
 LogLine ReadLogLine(std::string_view line) {
@@ -201,9 +213,11 @@ LogLine ReadLogLine(std::string_view line) {
              line.substr(19) == std::string_view(kProduct, sizeof kProduct - 1)) {
     out.type = Type::kBanner;
     out.when = std::string(line.substr(0, 10)) + " " + std::string(line.substr(11, 8));
+    out.time = Seconds(line);
   } else if (line.size() > 21 && IsStamp(line, ' ') && line[19] == '\t' && line[20] == ' ' &&
              ReadStep(line.substr(21), &out)) {
     out.type = Type::kStep;
+    out.time = Seconds(line);
   }
   return out;
 }

@@ -50,6 +50,7 @@ enum class StepKind {
 struct LogLine {
   enum class Type { kBlank, kRule, kBanner, kStep, kDamage } type = Type::kDamage;
   std::string when;  // the banner's date and time
+  int64_t time = 0;  // the line's stamp, in seconds (local time)
   StepKind kind = StepKind::kInit;
   int rank = 0;                // a run writes its steps in rising rank
   bool final = false;          // the run's last line

@@ -7,8 +7,10 @@ namespace check {
 namespace {
 
 // An unfinished run is taken as ended once this many later runs have
-// started: it no longer takes steps, nor mixes with those runs.
+// started, or once it has written nothing for kQuietSeconds (setup writes
+// all its lines within seconds, but a long copy): it takes no more steps.
 const size_t kMostOpen = 16;
+const int64_t kQuietSeconds = 600;
 
 class Reader {
  public:
@@ -21,7 +23,7 @@ class Reader {
       case LogLine::Type::kRule:
         return;
       case LogLine::Type::kBanner:
-        Banner(line.when);
+        Banner(line);
         return;
       case LogLine::Type::kStep:
         Step(line, content.substr(21));
@@ -49,10 +51,9 @@ class Reader {
     return runs_->size() - 1;
   }
 
-  void Banner(const std::string& when) {
-    for (size_t i : open_) Run(i).live = false;
+  void Banner(const LogLine& line) {
     if (open_.size() == kMostOpen) open_.erase(open_.begin());
-    NewRun(when);
+    Run(NewRun(line.when)).last_time = line.time;
   }
 
   void Damage(std::string_view content) {
@@ -62,60 +63,44 @@ class Reader {
     if (run.damage.size() < kDamageShown) run.damage.emplace_back(content.substr(0, 200));
   }
 
-  bool Accepts(size_t i, const LogLine& step) { return !Run(i).closed && step.rank > Run(i).rank; }
-
-  void Mix(size_t i) { Run(i).mixed = true; }
-
-  // Of `candidates`, the run furthest behind (the newest of those): mixed
-  // runs then each keep one writer's order.
-  size_t Behind(const std::vector<size_t>& candidates) {
-    size_t best = candidates.front();
-    for (size_t i : candidates) {
-      if (Run(i).rank <= Run(best).rank) best = i;
-    }
-    return best;
+  // Could `run` have written `step` next: unfinished, the step later in its
+  // order, and not quiet for longer than a run takes.
+  bool Accepts(const LogRun& run, const LogLine& step) {
+    return !run.closed && step.rank > run.rank &&
+           (run.steps == 0 && run.when.empty() ? true : step.time <= run.last_time + kQuietSeconds);
   }
 
   void Step(const LogLine& step, std::string_view message) {
-    std::vector<size_t>& live = candidates_;
-    live.clear();
+    std::vector<size_t>& can = candidates_;
+    can.clear();
     for (size_t i : open_) {
-      if (Run(i).live && Accepts(i, step)) live.push_back(i);
+      if (Accepts(Run(i), step)) can.push_back(i);
     }
-    if (live.empty()) {
-      // An earlier, unfinished run writes again: it ran at the same time as
-      // the later ones, which may hold steps it wrote.
-      for (size_t i : open_) {
-        if (!Run(i).live && Accepts(i, step)) live.push_back(i);
+    if (can.empty() && runs_->size() == first_) can.push_back(NewRun(""));  // the log's start is missing
+    if (can.empty()) {
+      // No run can have written it: a writer whose banner is missing, whose
+      // other lines any run writing at the time may hold.
+      for (size_t i = runs_->size(); i-- > first_ && runs_->size() - i <= kMostOpen;) {
+        if (Run(i).last_time + kQuietSeconds >= step.time) Run(i).mixed = true;
       }
-      for (size_t d : live) {
-        Run(d).live = true;
-        for (size_t later = d + 1; later < runs_->size(); ++later) {
-          if (Run(later).rank > Run(d).rank) {
-            Mix(d);
-            Mix(later);
-          }
-        }
-      }
+      Damage(std::string("(in no run's order) ") + std::string(message));
+      return;
     }
-    if (live.empty()) {
-      if (runs_->size() == first_) {
-        live.push_back(NewRun(""));  // the log's start is missing
-      } else {
-        // No run can write this step: a writer whose banner is missing.
-        bool still_writing = false;
-        for (size_t i : open_) {
-          if (Run(i).live) Mix(i), still_writing = true;
-        }
-        if (!still_writing) Damage(std::string("(out of any run's order) ") + std::string(message));
-        return;
+    // Of several, the one furthest behind takes it; all are mixed, and keep
+    // the lowest place among them, so that each still takes what any of
+    // them may write.
+    size_t to = can.front();
+    for (size_t i : can) {
+      if (Run(i).rank <= Run(to).rank) to = i;
+    }
+    if (can.size() > 1) {
+      for (size_t i : can) {
+        Run(i).mixed = true;
+        Run(i).rank = Run(to).rank;
       }
     }
-    if (live.size() > 1) {
-      for (size_t i : live) Mix(i);
-    }
-    const size_t to = Behind(live);
     ApplyStep(step, message, &Run(to));
+    Run(to).last_time = step.time;
     if (Run(to).closed) {
       for (size_t k = 0; k < open_.size(); ++k) {
         if (open_[k] == to) open_.erase(open_.begin() + static_cast<long>(k));

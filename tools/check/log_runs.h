@@ -51,10 +51,10 @@ struct LogRun {
   int64_t code = -1;  // the error or result number of the cause, or -1
   std::string next;   // what to check next
   // How the lines were given to runs (see ReadLogRuns).
-  int rank = 0;          // of its last step
-  bool closed = false;   // its last line was written
-  bool live = true;      // it may still write: the newest run, or one that wrote after a later banner
-  bool decided = false;  // a line said how the pass ended
+  int rank = 0;           // of its last step
+  bool closed = false;    // its last line was written
+  int64_t last_time = 0;  // the stamp of its last line
+  bool decided = false;   // a line said how the pass ended
   bool mixed = false;
 };
 
@@ -62,11 +62,12 @@ struct LogRun {
 inline constexpr size_t kDamageShown = 3;
 
 // Appends the runs of one log (its raw bytes) to `runs`. A step goes to the
-// run that can write it next (a run writes its steps in a fixed order, lines
-// may be missing): the newest run, or an earlier one still unfinished when
-// no newer one can take the step. When two runs could have written a step,
-// or an unfinished run writes again after a later run took steps it could
-// have written, or a step fits no run still writing, those runs are mixed.
+// run that can have written it: one whose banner came before it, not yet
+// finished, that writes this step later in its fixed order than its last
+// (lines may be missing) and wrote within the last ten minutes. When more
+// than one run can, they are mixed; a step no run can have written (another
+// writer, its banner lost) mixes the runs that wrote in the ten minutes
+// before it.
 // False, with the reason in `why` and no run added, when the file's
 // encoding cannot be read.
 bool ReadLogRuns(const std::string& file, const std::string& bytes, std::vector<LogRun>* runs, std::string* why);
