@@ -72,7 +72,7 @@ bool DecodeLog(const std::string& bytes, std::string* text, LogEncoding* encodin
     if (c == '\n') {
       const bool cr = i > 0 && (*text)[i - 1] == '\r';
       ++counts[cr ? (i > 1 && (*text)[i - 2] == '\r' ? 2 : 1) : 0];
-    } else if (c == '\r' && (i + 1 == text->size() || ((*text)[i + 1] != '\n' && (*text)[i + 1] != '\r'))) {
+    } else if (c == '\r' && i + 1 < text->size() && (*text)[i + 1] != '\n' && (*text)[i + 1] != '\r') {
       ++bare_cr;
     }
   }

@@ -52,6 +52,8 @@ class Reader {
   }
 
   void Banner(const LogLine& line) {
+    // Torn lines before the first banner, and no step: nothing to take more.
+    if (open_.size() == 1 && Run(open_[0]).when.empty() && Run(open_[0]).steps == 0) open_.clear();
     if (open_.size() == kMostOpen) open_.erase(open_.begin());
     Run(NewRun(line.when)).last_time = line.time;
   }
