@@ -209,4 +209,68 @@ TEST(LogDamage, TwoRunsAtOnce) {
   }
 }
 
+// `log` (ASCII) as UTF-16 with its byte-order mark.
+std::string Utf16(const std::string& log, bool big_endian) {
+  std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char c : log) {
+    EXPECT_GE(c, 0) << "ASCII only";
+    out += big_endian ? std::string(1, '\0') + c : std::string(1, c) + '\0';
+  }
+  return out;
+}
+
+// `log` with `end` for each line end.
+std::string WithLineEnds(const std::string& log, const std::string& end) {
+  return std::regex_replace(log, std::regex("\r*\n"), end);
+}
+
+// Everything the reader gives of each run, torn lines too.
+std::string AllOf(const std::vector<LogRun>& runs) {
+  std::string all;
+  for (const LogRun& r : runs) {
+    all += Facts(r) + " steps " + std::to_string(r.steps) + " torn " + std::to_string(r.torn) + "\n";
+  }
+  return all;
+}
+
+// Re-saved (Notepad's UTF-8 and "Unicode", a text-mode copy, a conversion to
+// LF), a log reads exactly as it was written: whole, cut, or mixed.
+TEST(LogDamage, ReSavedReadsAsWritten) {
+  const std::vector<Source> sources = Sources();
+  std::vector<std::string> logs;
+  for (const Source& s : sources) {
+    logs.push_back(s.log);
+    logs.push_back(s.log + s.log.substr(0, s.log.size() / 2));  // the second run cut
+  }
+  logs.push_back(sources[0].log + sources[1].log + sources[2].log);
+  for (const std::string& written : logs) {
+    const std::string crlf = WithLineEnds(written, "\r\n");
+    const std::string want = AllOf(Read(crlf));
+    const std::vector<std::pair<const char*, std::string>> saved = {
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" + crlf},
+        {"UTF-16 LE", Utf16(crlf, false)},
+        {"UTF-16 BE", Utf16(crlf, true)},
+        {"LF", WithLineEnds(written, "\n")},
+        {"CR CR LF", WithLineEnds(written, "\r\r\n")},
+        {"UTF-16 LE, CR CR LF", Utf16(WithLineEnds(written, "\r\r\n"), false)},
+    };
+    for (const auto& [how, bytes] : saved) EXPECT_EQ(AllOf(Read(bytes)), want) << how << "\n" << crlf;
+  }
+  // What cannot be read exactly is refused, with its reason.
+  const std::string crlf = sources[0].log;
+  const std::vector<std::pair<std::string, const char*>> refused = {
+      {Utf16(crlf, false).substr(2), "UTF-16 without its byte-order mark"},
+      {Utf16(crlf, false) + "x", "odd number of bytes"},
+      {Utf16(crlf, false) + std::string("\x00\xD8", 2), "lone surrogate"},
+      {WithLineEnds(crlf, "\r"), "CR alone"},
+  };
+  for (const auto& [bytes, reason] : refused) {
+    std::vector<LogRun> runs;
+    std::string why;
+    EXPECT_FALSE(check::ReadLogRuns("m.log", bytes, &runs, &why)) << reason;
+    EXPECT_NE(why.find(reason), std::string::npos) << why;
+    EXPECT_TRUE(runs.empty()) << reason;
+  }
+}
+
 }  // namespace

@@ -20,6 +20,15 @@ bool ReadInput(const std::string& path, std::string* bytes, std::string* why) {
     *why = std::string("cannot be opened: ") + strerror(errno);
     return false;
   }
+  // A file larger than the cap is refused before it is read; one that grows
+  // while it is read, when it passes the cap.
+  const bool sized = fseek(f, 0, SEEK_END) == 0;
+  const long size = sized ? ftell(f) : -1;
+  if (size < 0 || static_cast<uint64_t>(size) > kMaxInputBytes || fseek(f, 0, SEEK_SET) != 0) {
+    fclose(f);
+    *why = size < 0 ? "its size cannot be read" : "larger than 256 MiB, the most the tool reads";
+    return false;
+  }
   char buffer[65536];
   size_t n = 0;
   bytes->clear();

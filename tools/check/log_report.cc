@@ -143,7 +143,7 @@ std::string JsonSummary(const LogSummary& s) {
   out += "}, \"logs_by_outcome\": " + logs + "}, \"failures\": [";
   first = true;
   for (const auto& [cause, group] : s.causes) {
-    out += std::string(first ? "" : ",") + "\n    {\"cause\": " + JsonString(cause) + ", \"runs\": " + Num(group.runs) +
+    out += std::string(first ? "" : ", ") + "{\"cause\": " + JsonString(cause) + ", \"runs\": " + Num(group.runs) +
            ", \"logs\": " + Num(group.logs) + ", \"machines\": [";
     for (size_t i = 0; i < group.machines.size(); ++i) out += (i ? ", " : "") + JsonString(group.machines[i]);
     out += "]}";
