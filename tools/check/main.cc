@@ -13,7 +13,7 @@ namespace {
 
 const char kUsage[] =
     "Usage: pathwarden-check [OPTIONS] PACKAGE_DIR\n"
-    "       pathwarden-check --log [--json] LOG_OR_FOLDER...\n"
+    "       pathwarden-check --log [--json | --jsonl] [--runs] [--all] LOG_OR_FOLDER...\n"
     "\n"
     "Checks a package folder with setup's own rules: config.ini read as setup reads it,\n"
     "the three values and their numbers, the installer's name, presence and size.\n"
@@ -33,15 +33,21 @@ const char kUsage[] =
     "                          registry view); the default is a 64-bit Windows\n"
     "  --this-machine          the decision for this machine's registry (Windows only)\n"
     "  --log                   explain velsetup.log files instead (files, or folders of them,\n"
-    "                          searched below): each run, and a summary of all of them\n"
+    "                          searched below at any depth): a summary of all runs first,\n"
+    "                          then each run of a single log\n"
+    "  --runs                  with --log: each run's details for many logs too\n"
+    "  --all                   with --log: every machine behind each cause, not the first 5\n"
     "  --json                  the report as JSON\n"
+    "  --jsonl                 with --log: JSON lines, one per run and input not read, then\n"
+    "                          the summary, written as the logs are read\n"
     "  -h, --help              this text\n"
     "\n"
     "The decision ends with the two version lines setup logs for the same state.\n"
     "Exit status: 0 no problem; 1 a problem with the package, or an earlier release it\n"
     "would not install over; 2 a usage error or input that cannot be read. The decision\n"
-    "(install or not) does not change the exit status. With --log: 0 when every log was\n"
-    "read, whatever the runs did; 2 when one cannot be read.\n";
+    "(install or not) does not change the exit status. With --log: 0 when every input was\n"
+    "read, whatever the runs did; 1 when some could not be (each is named, the rest are\n"
+    "explained); 2 when none could be. No input larger than 256 MiB is read.\n";
 
 // Writes all of `text`; false when the stream takes less.
 bool Emit(FILE* stream, const std::string& text) { return fwrite(text.data(), 1, text.size(), stream) == text.size(); }
@@ -139,8 +145,12 @@ int main(int argc, char** argv) {
       return UsageError("--log takes log files and folders only, and --json, --jsonl, --runs, --all");
     }
     if (paths.empty()) return UsageError("--log needs a log file or a folder of them");
+    if (json && log_options.format == check::LogFormat::kJsonLines) return UsageError("--json or --jsonl, not both");
     if (json) log_options.format = check::LogFormat::kJson;
     return check::ExplainLogs(paths, log_options, stdout);
+  }
+  if (log_options.format != check::LogFormat::kPlain || log_options.runs || log_options.all) {
+    return UsageError("--jsonl, --runs and --all go with --log");
   }
   if (folder.empty()) return UsageError("no package folder");
   if (machines > 1) return UsageError("one of --installed, --registry, --this-machine");
