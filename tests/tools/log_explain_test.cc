@@ -243,7 +243,8 @@ TEST(ExplainLog, DoubtsWhereTheLogDoes) {
        {},
        {"error <3>"}},
       {"a CopyFile line twice",
-       CutAfter(started, "CopyFile from ") + started.substr(CutAfter(started, "OnInitDialog").size()),
+       CutAfter(started, "CopyFile from ") + SplitLines(CutAfter(started, "CopyFile from ")).back() + "\n" +
+           started.substr(CutAfter(started, "CopyFile from ").size()),
        {"mixed with another run"},
        {},
        {"installer started"}},
