@@ -25,7 +25,7 @@ bool ReadInput(const std::string& path, std::string* bytes, std::string* why) {
   const bool sized = fseek(f, 0, SEEK_END) == 0;
   const long size = sized ? ftell(f) : -1;
   if (size < 0 || static_cast<uint64_t>(size) > kMaxInputBytes || fseek(f, 0, SEEK_SET) != 0) {
-    fclose(f);
+    static_cast<void>(fclose(f));  // only read: nothing to lose
     *why = size < 0 ? "its size cannot be read" : "larger than 256 MiB, the most the tool reads";
     return false;
   }
@@ -34,8 +34,8 @@ bool ReadInput(const std::string& path, std::string* bytes, std::string* why) {
   bytes->clear();
   why->clear();
   while ((n = fread(buffer, 1, sizeof buffer, f)) > 0 && bytes->size() <= kMaxInputBytes) bytes->append(buffer, n);
-  const bool error = ferror(f) != 0;
-  fclose(f);
+  const bool read = ferror(f) == 0;
+  const bool error = fclose(f) != 0 || !read;
   if (error) {
     *why = "a read error";
   } else if (bytes->size() > kMaxInputBytes) {
