@@ -49,14 +49,16 @@ bool LooksLikeUtf16(const std::string& bytes) {
 
 }  // namespace
 
-bool DecodeLog(const std::string& bytes, std::string* text, LogEncoding* encoding, std::string* why) {
+bool DecodeLog(const std::string& bytes, std::string* converted, std::string_view* text, LogEncoding* encoding,
+               std::string* why) {
   if (StartsWith(bytes, "\xEF\xBB\xBF", 3)) {
     encoding->name = "UTF-8 with its mark";
-    text->assign(bytes, 3, std::string::npos);
+    *text = std::string_view(bytes).substr(3);
   } else if (StartsWith(bytes, "\xFF\xFE", 2) || StartsWith(bytes, "\xFE\xFF", 2)) {
     const bool big_endian = bytes[0] == '\xFE';
     encoding->name = big_endian ? "UTF-16 BE" : "UTF-16 LE";
-    if (!FromUtf16(bytes, 2, big_endian, text, why)) return false;
+    if (!FromUtf16(bytes, 2, big_endian, converted, why)) return false;
+    *text = *converted;
   } else if (LooksLikeUtf16(bytes)) {
     *why = "UTF-16 without its byte-order mark: save it again with one (Notepad: \"Unicode\")";
     return false;
@@ -67,12 +69,12 @@ bool DecodeLog(const std::string& bytes, std::string* text, LogEncoding* encodin
   // The line end most lines have is the file's.
   size_t counts[3] = {};  // LF, CR LF, CR CR LF
   size_t bare_cr = 0;
-  for (size_t i = 0; i < text->size(); ++i) {
-    const char c = (*text)[i];
-    if (c == '\n') {
-      const bool cr = i > 0 && (*text)[i - 1] == '\r';
-      ++counts[cr ? (i > 1 && (*text)[i - 2] == '\r' ? 2 : 1) : 0];
-    } else if (c == '\r' && i + 1 < text->size() && (*text)[i + 1] != '\n' && (*text)[i + 1] != '\r') {
+  const std::string_view t = *text;
+  for (size_t i = t.find_first_of("\r\n"); i != std::string_view::npos; i = t.find_first_of("\r\n", i + 1)) {
+    if (t[i] == '\n') {
+      const bool cr = i > 0 && t[i - 1] == '\r';
+      ++counts[cr ? (i > 1 && t[i - 2] == '\r' ? 2 : 1) : 0];
+    } else if (i + 1 < t.size() && t[i + 1] != '\n' && t[i + 1] != '\r') {
       ++bare_cr;
     }
   }
@@ -86,10 +88,10 @@ bool DecodeLog(const std::string& bytes, std::string* text, LogEncoding* encodin
   return true;
 }
 
-void ForEachLine(const std::string& text, const LogEncoding& encoding,
+void ForEachLine(std::string_view text, const LogEncoding& encoding,
                  void (*line)(void* context, std::string_view content, bool whole), void* context) {
   const size_t crs = encoding.line_end[0] == 'L' ? 0 : encoding.line_end[3] == 'C' ? 2 : 1;
-  const std::string_view all(text);
+  const std::string_view all = text;
   size_t start = 0;
   while (start < all.size()) {
     size_t end = all.find('\n', start);

@@ -85,8 +85,8 @@ bool Matches(const char* text, std::string_view line, LogLine* out) {
       if (le <= i || line[le - 1] != text[te - 1]) return false;
       --te, --le;
     }
-    out->text.assign(line.data() + i, le - i);
-    if (out->text.find('\r') != std::string::npos) return false;
+    out->text = line.substr(i, le - i);
+    if (out->text.find('\r') != std::string_view::npos) return false;
     while (tail_count > 0) numbers[count++] = tail[--tail_count];
   }
   memcpy(out->numbers, numbers, sizeof numbers);
@@ -144,8 +144,8 @@ bool ReadNameRefused(std::string_view m, LogLine* out) {
   for (const char* reason : kNameReasons) {
     const std::string tail = std::string("> ") + reason + log_text::kQuitSuffix;
     if (m.size() < fixed + tail.size() || m.substr(m.size() - tail.size()) != tail) continue;
-    out->text.assign(m.substr(fixed, m.size() - fixed - tail.size()));
-    if (out->text.find('\r') != std::string::npos) return false;
+    out->text = m.substr(fixed, m.size() - fixed - tail.size());
+    if (out->text.find('\r') != std::string_view::npos) return false;
     out->reason = reason;
     return true;
   }
@@ -157,8 +157,8 @@ bool ReadStep(std::string_view m, LogLine* out) {
   if (StartsWith(m, log_text::kCopyFile, copy)) {
     out->kind = StepKind::kCopy;
     out->rank = 8;
-    out->text.assign(m.substr(copy));
-    return out->text.find('\r') == std::string::npos;
+    out->text = m.substr(copy);
+    return out->text.find('\r') == std::string_view::npos;
   }
   if (ReadNameRefused(m, out)) {
     out->kind = StepKind::kStop;
@@ -166,8 +166,13 @@ bool ReadStep(std::string_view m, LogLine* out) {
     out->rank = 8;
     return true;
   }
-  for (const StepText& s : kSteps) {
-    if (!StartsWith(m, s.text, log_text::FixedLength(s.text)) || !Matches(s.text, m, out)) continue;
+  static size_t fixed[sizeof kSteps / sizeof kSteps[0]] = {};
+  if (fixed[0] == 0) {
+    for (size_t i = 0; i < sizeof kSteps / sizeof kSteps[0]; ++i) fixed[i] = log_text::FixedLength(kSteps[i].text);
+  }
+  for (size_t i = 0; i < sizeof kSteps / sizeof kSteps[0]; ++i) {
+    const StepText& s = kSteps[i];
+    if (!StartsWith(m, s.text, fixed[i]) || !Matches(s.text, m, out)) continue;
     out->kind = s.kind;
     out->rank = s.rank;
     out->final = s.final;

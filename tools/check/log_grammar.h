@@ -18,13 +18,15 @@ struct LogEncoding {
   const char* line_end = "";  // "CR LF", "LF", "CR CR LF"
 };
 
-// The log's text as setup wrote it (the marks and UTF-16 undone) in `text`;
-// false with the reason in `why` when it cannot be read exactly.
-bool DecodeLog(const std::string& bytes, std::string* text, LogEncoding* encoding, std::string* why);
+// The log's text as setup wrote it (the marks and UTF-16 undone) in `text`:
+// in `bytes`, or in `converted` for UTF-16; false with the reason in `why`
+// when it cannot be read exactly.
+bool DecodeLog(const std::string& bytes, std::string* converted, std::string_view* text, LogEncoding* encoding,
+               std::string* why);
 
 // Calls `line(context, content, whole)` for each line of `text`; `whole` is
 // false for a line that does not end in the file's line end (cut off).
-void ForEachLine(const std::string& text, const LogEncoding& encoding,
+void ForEachLine(std::string_view text, const LogEncoding& encoding,
                  void (*line)(void* context, std::string_view content, bool whole), void* context);
 
 enum class StepKind {
@@ -55,9 +57,9 @@ struct LogLine {
   int rank = 0;                // a run writes its steps in rising rank
   bool final = false;          // the run's last line
   const char* stop = nullptr;  // the log text of a stop
-  std::string reason;          // a refused name's reason
+  const char* reason = "";     // a refused name's reason
   int64_t numbers[3] = {};
-  std::string text;  // the %s of the line, when it has one
+  std::string_view text;  // the %s of the line, when it has one (in the line read)
 };
 
 // One line's content (without its line end), read by the grammar.

@@ -94,11 +94,11 @@ void ApplyStep(const LogLine& step, std::string_view message, LogRun* run) {
       run->driver_package = static_cast<int32_t>(step.numbers[1]);
       break;
     case StepKind::kCopy:
-      if (!SplitCopyPaths(step.text, &run->source, &run->target)) run->copy_line = step.text;
+      if (!SplitCopyPaths(step.text, &run->source, &run->target)) run->copy_line.assign(step.text);
       break;
     case StepKind::kInPlace:
       run->in_place = true;
-      run->target = step.text;
+      run->target.assign(step.text);
       break;
     case StepKind::kCopyFailed:
       Decide(Outcome::kCopyFailed, "CopyFile failed", step.numbers[0], run);
@@ -120,7 +120,7 @@ void ApplyStep(const LogLine& step, std::string_view message, LogRun* run) {
         if (s.text != step.stop) continue;
         Decide(Outcome::kStopped, s.cause, s.text == log_text::kPrivateFolderFailed ? step.numbers[0] : -1, run);
         run->next = s.next;
-        if (!step.reason.empty()) run->cause += ": " + step.reason;
+        if (*step.reason) run->cause += std::string(": ") + step.reason;
       }
       break;
     case StepKind::kPassEnd:

@@ -120,9 +120,10 @@ class Reader {
 }  // namespace
 
 bool ReadLogRuns(const std::string& file, const std::string& bytes, std::vector<LogRun>* runs, std::string* why) {
-  std::string text;
+  std::string converted;
+  std::string_view text;
   LogEncoding encoding;
-  if (!DecodeLog(bytes, &text, &encoding, why)) return false;
+  if (!DecodeLog(bytes, &converted, &text, &encoding, why)) return false;
   Reader reader(file, runs);
   ForEachLine(
       text, encoding,
