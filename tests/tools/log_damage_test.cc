@@ -82,10 +82,18 @@ size_t CrsOf(const std::string& log) { return log.find("\r\n") == std::string::n
 // Fewer facts than `whole`, never others: a cut run may lose its verdict.
 void ExpectSubset(const LogRun& cut, const LogRun& whole, const std::string& name) {
   if (cut.outcome == Outcome::kInterleaved) return;
-  if (cut.has_client) EXPECT_EQ(cut.client_package, whole.client_package) << name;
-  if (cut.has_client) EXPECT_EQ(cut.client_installed, whole.client_installed) << name;
-  if (cut.has_driver) EXPECT_EQ(cut.driver_package, whole.driver_package) << name;
-  if (!cut.source.empty()) EXPECT_EQ(cut.source + ">" + cut.target, whole.source + ">" + whole.target) << name;
+  if (cut.has_client) {
+    EXPECT_EQ(cut.client_package, whole.client_package) << name;
+  }
+  if (cut.has_client) {
+    EXPECT_EQ(cut.client_installed, whole.client_installed) << name;
+  }
+  if (cut.has_driver) {
+    EXPECT_EQ(cut.driver_package, whole.driver_package) << name;
+  }
+  if (!cut.source.empty()) {
+    EXPECT_EQ(cut.source + ">" + cut.target, whole.source + ">" + whole.target) << name;
+  }
   if (cut.outcome != Outcome::kIncomplete && cut.outcome != Outcome::kEmpty) {
     EXPECT_EQ(Facts(cut), Facts(whole)) << name;
   }
@@ -204,7 +212,9 @@ TEST(LogDamage, TwoRunsAtOnce) {
     const LogRun own[2] = {Read(alone_a)[0], Read(alone_b)[0]};
     for (const LogRun& r : runs) {
       const LogRun& mine = r.when == own[0].when ? own[0] : own[1];
-      if (r.outcome != Outcome::kInterleaved) EXPECT_EQ(Facts(r), Facts(mine)) << name;
+      if (r.outcome != Outcome::kInterleaved) {
+        EXPECT_EQ(Facts(r), Facts(mine)) << name;
+      }
     }
   }
 }
