@@ -20,7 +20,6 @@ namespace {
 
 using check::LogRun;
 using check::Outcome;
-using check_test::Machine;
 using check_test::RealLog;
 
 const unsigned kSeed = 23;
@@ -194,17 +193,12 @@ TEST(LogDamage, TwoRunsAtOnce) {
     size_t ia = 0;
     size_t ib = 0;
     while (ia < wa.size() || ib < wb.size()) {
-      const bool take_a = ib == 0 ? ia == 0 || (ia < wa.size() && random() % 2) : ia < wa.size() && random() % 2;
-      if (take_a && ia < wa.size()) {
-        mixed += wa[ia];
-        alone_a += wa[ia++];
-      } else if (ib < wb.size()) {
-        mixed += wb[ib];
-        alone_b += wb[ib++];
-      } else {
-        mixed += wa[ia];
-        alone_a += wa[ia++];
-      }
+      // The first run's banner comes first; then either, at random.
+      const bool take_a = ib == wb.size() || ia == 0 || (ia < wa.size() && random() % 2);
+      std::string& alone = take_a ? alone_a : alone_b;
+      const std::string& write = take_a ? wa[ia++] : wb[ib++];
+      mixed += write;
+      alone += write;
     }
     const std::string name = "case " + std::to_string(c) + ": " + a.name + " with " + b.name + "\n" + mixed;
     const std::vector<LogRun> runs = Read(mixed);

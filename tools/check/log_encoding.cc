@@ -53,7 +53,8 @@ bool DecodeLog(const std::string& bytes, std::string* converted, std::string_vie
                std::string* why) {
   if (StartsWith(bytes, "\xEF\xBB\xBF", 3)) {
     encoding->name = "UTF-8 with its mark";
-    *text = std::string_view(bytes).substr(3);
+    *text = bytes;
+    text->remove_prefix(3);
   } else if (StartsWith(bytes, "\xFF\xFE", 2) || StartsWith(bytes, "\xFE\xFF", 2)) {
     const bool big_endian = bytes[0] == '\xFE';
     encoding->name = big_endian ? "UTF-16 BE" : "UTF-16 LE";
