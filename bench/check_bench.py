@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Benchmarks of pathwarden-check: an export whose one key holds many values
-(the time should grow with the values, not with their square), and --log
-over a fleet's folder of logs (goal: 1,000 logs in under a second). The
+and a --released-file of many lines (the time should grow with the values,
+not with their square), and --log over a fleet's folder of logs (goals:
+1,000 logs in under a second; with --scale also one 50 MB log in under 2 s,
+and 50,000 logs of about 400 MB in under 10 s and 100 MB of memory). The
 logs are written by the POSIX setup program itself, in four states, and
 copied to each machine's folder in turns. Each size is run several times;
 the tables give medians with min and max. With --compare, another build of
 the tool (an older commit's, say) is run on the same exports, alternating.
-Usage: check_bench.py --posix-build build/posix [--compare OTHER_CHECK] [--runs N]"""
+Usage: check_bench.py --posix-build build/posix [--compare OTHER_CHECK] [--runs N] [--scale]"""
 import argparse
 import os
 import shutil
@@ -72,6 +74,71 @@ def timed(cmd):
     return time.perf_counter() - t
 
 
+def measured(cmd):
+    """Seconds and peak resident memory (MiB) of one run of `cmd`."""
+    t = time.perf_counter()
+    p = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, _, usage = os.wait4(p.pid, 0)
+    return time.perf_counter() - t, usage.ru_maxrss / 1024.0
+
+
+def big_fleet(root, logs, machines, log_bytes):
+    """`machines` folders, each with a log of about `log_bytes` (whole runs, in turns)."""
+    folder = os.path.join(root, "share-%d" % machines)
+    total = 0
+    for i in range(machines):
+        d = os.path.join(folder, "site%d" % (i % 10), "PC-%05d" % i)
+        os.makedirs(d)
+        data = bytearray()
+        k = i
+        while len(data) < log_bytes:
+            data += logs[k % len(logs)]
+            k += 1
+        with open(os.path.join(d, "velsetup.log"), "wb") as f:
+            f.write(data)
+        total += len(data)
+    return folder, total
+
+
+def scale(tool, root, logs, runs):
+    """The fleet-scale goals, each with its time and peak memory."""
+    print("\n| --log at scale | input | median time (min to max) | peak memory | goal |")
+    print("|---|---|---|---|---|")
+    one = os.path.join(root, "one.log")
+    with open(one, "wb") as f:
+        size = 0
+        k = 0
+        while size < 50 << 20:
+            size += f.write(logs[k % len(logs)])
+            k += 1
+    cases = [("one log", one, "%.0f MB" % (size / 1e6), 2.0, None)]
+    folder, total = big_fleet(root, logs, 50000, 8000)
+    cases.append(("50,000 logs", folder, "%.0f MB" % (total / 1e6), 10.0, 100.0))
+    for name, path, size_text, seconds, mib in cases:
+        for flags in ([], ["--json"], ["--jsonl"]):
+            samples = [measured([tool, "--log"] + flags + [path]) for _ in range(runs)]
+            t = statistics.median(s[0] for s in samples)
+            m = max(s[1] for s in samples)
+            met = t < seconds and (mib is None or m < mib)
+            print("| %s %s | %s | %s | %.0f MiB | under %g s%s: %s |" % (
+                name, " ".join(flags), size_text, fmt([s[0] for s in samples]), m, seconds,
+                " and %g MiB" % mib if mib else "", "met" if met else "missed"))
+        shutil.rmtree(path, ignore_errors=True) if os.path.isdir(path) else os.remove(path)
+
+
+def released(tool, compare, root, pkg, runs):
+    """--released-file of many versions: linear, not quadratic."""
+    print("\n| Versions in --released-file | this build | compared build |")
+    print("|---|---|---|")
+    for count in (10000, 40000, 160000):
+        path = os.path.join(root, "released.txt")
+        with open(path, "w") as f:
+            f.write("".join("1.%d\n" % i for i in range(count)))
+        ours = [timed([tool, "--released-file", path, pkg]) for _ in range(runs)]
+        theirs = [timed([compare, "--released-file", path, pkg]) for _ in range(runs)] if compare else []
+        print("| %d | %s | %s |" % (count, fmt(ours), fmt(theirs) if theirs else ""))
+
+
 def fmt(samples):
     return "%.3f s (%.3f to %.3f)" % (statistics.median(samples), min(samples), max(samples))
 
@@ -82,6 +149,7 @@ def main():
     ap.add_argument("--compare", help="another pathwarden-check to run on the same files")
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--sizes", default="10000,40000,80000,320000")
+    ap.add_argument("--scale", action="store_true", help="also the 50 MB log and the 50,000 logs")
     args = ap.parse_args()
     tool = os.path.join(args.posix_build, "pathwarden-check")
     root = tempfile.mkdtemp(prefix="pathwarden-check-bench-", dir=os.environ.get("BENCH_DIR", "/var/tmp"))
@@ -111,6 +179,7 @@ def main():
             if args.compare:
                 row += " %s | %.1f ms |" % (fmt(theirs), 1e6 * statistics.median(theirs) / count)
             print(row)
+        released(tool, args.compare, root, pkg, args.runs)
         logs = real_logs(args.posix_build, root)
         print("\n| Logs summarised (--log FOLDER) | runs | median (min to max) | goal |")
         print("|---|---|---|---|")
@@ -120,6 +189,9 @@ def main():
             print("| %d | %d | %s | %s |" % (machines, sum(1 + i % 3 for i in range(machines)), fmt(samples),
                                              "under 1 s: %s" % ("met" if statistics.median(samples) < 1 else "missed")
                                              if machines == 1000 else ""))
+            shutil.rmtree(folder, ignore_errors=True)
+        if args.scale:
+            scale(tool, root, logs, args.runs)
     finally:
         shutil.rmtree(root, ignore_errors=True)
 

@@ -1,11 +1,12 @@
 // The check tool's whole path on any export: bytes -> decision -> JSON
 // report, which must parse as JSON and be well-formed UTF-8; and the same
-// bytes read as a velsetup.log, explained as JSON under the same demand.
+// bytes read as a velsetup.log, under the log explainer's promises.
 // The checker below is written from the JSON grammar, not from the writers.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,79 @@ class JsonChecker {
   size_t i_ = 0;
 };
 
+// What a run says happened, as a line.
+std::string Facts(const check::LogRun& r) {
+  return r.when + "|" + std::to_string(r.has_client) + std::to_string(r.client_installed) + "/" +
+         std::to_string(r.client_package) + "|" + std::to_string(r.has_driver) + std::to_string(r.driver_installed) +
+         "/" + std::to_string(r.driver_package) + "|" + r.source + ">" + r.target + r.copy_line + "|" +
+         check::OutcomeName(r.outcome) + "|" + r.cause + "|" + std::to_string(r.steps) + "|" + std::to_string(r.torn);
+}
+
+std::vector<std::string> AllFacts(const std::vector<check::LogRun>& runs) {
+  std::vector<std::string> all;
+  for (const check::LogRun& r : runs) all.push_back(Facts(r));
+  return all;
+}
+
+// The log explainer's promises on any bytes: a log is read or refused with a
+// reason; it reads the same re-saved with a mark or as UTF-16; no step comes
+// from a line without its line end; a cut log's verdicts are the whole log's;
+// the reports are valid JSON and terminal-safe text.
+void CheckLogInvariants(const std::string& bytes, const std::string& head) {
+  std::vector<check::LogRun> runs;
+  std::string why;
+  if (!check::ReadLogRuns(head, bytes, &runs, &why)) {
+    if (why.empty() || !runs.empty()) abort();
+    return;
+  }
+  const bool marked = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 || bytes.compare(0, 2, "\xFF\xFE") == 0 ||
+                      bytes.compare(0, 2, "\xFE\xFF") == 0;
+  if (!marked) {
+    std::vector<check::LogRun> again;
+    if (!check::ReadLogRuns(head, "\xEF\xBB\xBF" + bytes, &again, &why) || AllFacts(again) != AllFacts(runs)) abort();
+    bool ascii = true;
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : bytes) {
+      ascii = ascii && c > 0;
+      utf16 += std::string(1, c) + '\0';
+    }
+    again.clear();
+    if (ascii && (!check::ReadLogRuns(head, utf16, &again, &why) || AllFacts(again) != AllFacts(runs))) abort();
+  }
+  int steps = 0;
+  for (const check::LogRun& r : runs) steps += r.steps;
+  if (steps > static_cast<int>(std::count(bytes.begin(), bytes.end(), '\n'))) abort();
+  // Cut where the input's last byte says: what the cut log decides, the whole one did.
+  std::vector<check::LogRun> cut;
+  const size_t at = bytes.empty() ? 0 : static_cast<uint8_t>(bytes.back()) * bytes.size() / 256;
+  if (!marked && check::ReadLogRuns(head, bytes.substr(0, at), &cut, &why)) {
+    for (size_t i = 0; i < cut.size() && i < runs.size(); ++i) {
+      const check::Outcome o = cut[i].outcome;
+      if (o == check::Outcome::kIncomplete || o == check::Outcome::kEmpty || o == check::Outcome::kInterleaved ||
+          runs[i].outcome == check::Outcome::kInterleaved) {
+        continue;
+      }
+      if (o != runs[i].outcome || cut[i].cause != runs[i].cause || cut[i].client_package != runs[i].client_package) {
+        abort();
+      }
+    }
+  }
+  check::LogSummary summary;
+  check::AddToSummary(runs, &summary);
+  check::AddToSummary(runs, &summary);  // a second log
+  for (const check::LogRun& run : runs) {
+    const std::string run_json = check::JsonRun(run);
+    if (!WellFormedUtf8(run_json) || !JsonChecker(run_json).Valid()) abort();
+    const std::string plain = check::TerminalText(check::PlainRun(run));
+    for (const char c : plain) {
+      if ((static_cast<uint8_t>(c) < 0x20 && c != '\n') || c == 0x7F) abort();
+    }
+  }
+  const std::string log_json = check::JsonSummary(summary);
+  if (!WellFormedUtf8(log_json) || !JsonChecker(log_json).Valid()) abort();
+  check::PlainSummary(summary, false);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -163,11 +237,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!WellFormedUtf8(json) || !JsonChecker(json).Valid()) abort();
   check::PlainReport(report);
 
-  std::vector<check::LogRun> runs;
-  check::ReadLogRuns(head, bytes, &runs);
-  check::ReadLogRuns(head, bytes, &runs);  // a second log: the fleet's summary
-  const std::string log_json = check::JsonLogReport(runs);
-  if (!WellFormedUtf8(log_json) || !JsonChecker(log_json).Valid()) abort();
-  check::PlainLogReport(runs);
+  CheckLogInvariants(bytes, head);
   return 0;
 }

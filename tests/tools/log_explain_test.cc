@@ -4,46 +4,26 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "tests/shell/setup_run.h"
 #include "tests/support/test_support.h"
 #include "tests/tools/check_run.h"
+#include "tests/tools/real_logs.h"
 
 namespace {
 
 using check_test::CheckResult;
+using check_test::kConfig;
+using check_test::Machine;
+using check_test::RealLog;
 using check_test::RunCheck;
 using check_test::SplitLines;
 using namespace test::records;  // NOLINT: the shared test vocabulary
-
-const char kConfig[] = "[FL]\nversion=2.1.0\nfile=inst.sh\n[driver]\nversion=3.0.0\n";
-
-struct Machine {
-  const char* name;
-  std::string config;
-  std::vector<test::RegValue> registry;
-  bool installer;
-  std::vector<std::string> env;
-  bool in_temp = false;  // the package unpacked into the temporary folder itself
-  size_t deep = 0;       // the package folder's path length, when long
-};
-
-// The log one real run of setup wrote for `m`.
-std::string RealLog(const Machine& m) {
-  setup_test::SetupRun run;
-  if (m.in_temp) run.UsePackageFolder(run.temp_);
-  if (m.deep > 0) run.UsePackageFolder(setup_test::DeepFolder(test::NewTempDir(), m.deep));
-  if (m.installer) run.AddInstaller("inst.sh");
-  run.Config(m.config);
-  check_test::ExportState registry(m.registry);
-  EXPECT_EQ(run.Run(m.env), 0) << m.name;
-  const std::string log = test::ReadBytes(run.temp_ + "velsetup.log");
-  run.Started(false);
-  return log;
-}
 
 // The log up to and with the first line holding `text` (its whole line).
 std::string CutAfter(const std::string& log, const std::string& text) {
@@ -213,6 +193,115 @@ TEST(ExplainLog, LogsSetupExeWroteUnderWine) {
   }
 }
 
+// Logs as they reach support, where the tool must doubt rather than answer:
+// re-saved, torn inside a number, written by two runs at once, numbers past
+// what setup writes, paths that hold " to ", bytes a terminal obeys.
+TEST(ExplainLog, DoubtsWhereTheLogDoes) {
+  const char* source = getenv("PATHWARDEN_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  const auto wine_log = [&](const char* name) {
+    return test::ReadBytes(std::string(source) + "/tests/tools/logs/" + name + ".log");
+  };
+  const std::string started = wine_log("started");
+  const std::string latest = wine_log("up_to_date");
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : started) utf16 += std::string(1, c) + '\0';
+  std::string crcrlf;
+  for (const char c : started) crcrlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  const std::vector<std::string> a = SplitLines(CutAfter(started, "InstallPackage START"));
+  const std::vector<std::string> b = SplitLines(latest);
+  std::string crashed_while_other_ran;  // b starts, a starts and crashes, b goes on
+  for (size_t i = 0; i < 6; ++i) crashed_while_other_ran += b[i] + "\n";
+  for (size_t i = 0; i < a.size(); ++i) crashed_while_other_ran += a[i] + "\n";
+  for (size_t i = 6; i < b.size(); ++i) crashed_while_other_ran += b[i] + "\n";
+  const std::string stamp = "2026/12/08 21:13:47\t ";
+  const std::string copy =
+      CutAfter(started, "OnInitDialog") + stamp + "CSetupDlg::InstallPackage START\r\n" + stamp + "CopyFile from ";
+  const std::string closing = "\r\n" + stamp + "CSetupDlg::OnFinish START\r\n" + stamp + "CSetupDlg::OnFinish END\r\n" +
+                              stamp + "CSetupDlg::InstallPackage END\r\n";
+  struct DoubtCase {
+    const char* name;
+    std::string log;
+    std::vector<std::string> outcomes;
+    std::vector<std::string> lines;   // whole lines of the report
+    std::vector<std::string> absent;  // never in the report
+  };
+  const std::vector<DoubtCase> cases = {
+      {"saved as UTF-8 with its mark", "\xEF\xBB\xBF" + started, {"installer started"}, {}, {"torn"}},
+      {"saved as UTF-16", utf16, {"installer started"}, {}, {"torn"}},
+      {"copied in text mode: CR CR LF", crcrlf, {"installer started"}, {}, {"torn"}},
+      {"the last line cut in a number",
+       CutAfter(latest, "InstallPackage START") + stamp +
+           "CSetupDlg::InstallPackage nLocalFLVersion=<210>, nConfigFLVersion=<21",
+       {"no last line"},
+       {"  torn lines: 1 (not read as steps)"},
+       {"package 21"}},
+      {"a line cut in the error, then the next run",
+       CutAfter(started, "CopyFile from ") + stamp + "CSetupDlg::InstallPackage - CopyFile failed, error <3" +
+           std::regex_replace(latest, std::regex("2026/12/08"), "2026/12/09"),
+       {"no last line", "nothing to install"},
+       {},
+       {"error <3>"}},
+      {"a CopyFile line twice",
+       CutAfter(started, "CopyFile from ") + SplitLines(CutAfter(started, "CopyFile from ")).back() + "\n" +
+           started.substr(CutAfter(started, "CopyFile from ").size()),
+       {"mixed with another run"},
+       {},
+       {"installer started"}},
+      {"OnFinish twice",
+       CutAfter(latest, "OnFinish END") + latest.substr(CutAfter(latest, "already the latest").size()),
+       {"mixed with another run"},
+       {},
+       {}},
+      {"a run crashed while another ran",
+       crashed_while_other_ran,
+       {"mixed with another run", "mixed with another run"},
+       {},
+       {"installer started", "nothing to install"}},
+      {"a number past 32 bits",
+       Replaced(latest, "<210>, nConfigFLVersion", "<4294967296>, nConfigFLVersion"),
+       {"nothing to install"},
+       {"  torn lines: 1 (not read as steps)"},
+       {"  client:"}},
+      {"a number past 31 bits",
+       Replaced(latest, "<210>, nConfigFLVersion", "<2147483648>, nConfigFLVersion"),
+       {"nothing to install"},
+       {"  torn lines: 1 (not read as steps)"},
+       {"  client:", "-2147483648"}},
+      {"twenty digits",
+       Replaced(latest, "<210>, nConfigFLVersion", "<99999999999999999999>, nConfigFLVersion"),
+       {"nothing to install"},
+       {"  torn lines: 1 (not read as steps)"},
+       {"  client:", "-1"}},
+      {"a folder with ten \" to \"",
+       copy + "C:\\P\\a to b to c to d to e to f to g to h to i to j\\inst.exe to C:\\Temp\\inst.exe" + closing,
+       {"installer started"},
+       {"  copied: C:\\P\\a to b to c to d to e to f to g to h to i to j\\inst.exe -> C:\\Temp\\inst.exe"},
+       {}},
+      {"two splits fit",
+       copy + "/a/n to /b/n to /c/n" + closing,
+       {"installer started"},
+       {"  copied (which \" to \" divides the paths is ambiguous): /a/n to /b/n to /c/n"},
+       {"  copied: "}},
+      {"a path that retitles the terminal",
+       copy + "C:\\P\\\x1b]0;pwned\x07\\inst.exe to C:\\Temp\\inst.exe" + closing,
+       {"installer started"},
+       {"  copied: C:\\P\\\\x1b]0;pwned\\x07\\inst.exe -> C:\\Temp\\inst.exe"},
+       {"\x1b", "\x07"}},
+  };
+  const std::string scratch = test::NewTempDir();
+  for (const DoubtCase& c : cases) {
+    test::WriteBytes(scratch + "velsetup.log", c.log);
+    const CheckResult r = RunCheck({"--log", scratch + "velsetup.log"}, scratch);
+    EXPECT_EQ(r.status, 0) << c.name << "\n" << r.err;
+    EXPECT_EQ(Outcomes(r.out), c.outcomes) << c.name << "\n" << r.out;
+    for (const std::string& line : c.lines)
+      EXPECT_TRUE(check_test::HasLine(r.out, line)) << c.name << ": " << line << "\n" << r.out;
+    for (const std::string& text : c.absent)
+      EXPECT_EQ(r.out.find(text), std::string::npos) << c.name << ": " << text << "\n" << r.out;
+  }
+}
+
 // A folder of logs as collected from a fleet: each run, and the summary of
 // runs by outcome and failures by cause with the machines behind each.
 TEST(ExplainLog, SummarisesAFleetFromAFolder) {
@@ -248,6 +337,77 @@ TEST(ExplainLog, SummarisesAFleetFromAFolder) {
 
   EXPECT_EQ(RunCheck({"--log", scratch + "missing"}, scratch).status, 2);
   EXPECT_EQ(RunCheck({"--log"}, scratch).status, 2);
+}
+
+// A collected share: deep folders, a file that cannot be read, a log too
+// large, twelve machines behind one cause. Every bad input is named, the rest
+// explained; the summary comes first, each cause with a few machines.
+TEST(ExplainLog, FleetsNameBadInputsAndStayReadable) {
+  const std::string failed = RealLog({"no installer", kConfig, {}, false, {}});
+  const std::string started = RealLog({"older", kConfig, {}, true, {}});
+  const std::string scratch = test::NewTempDir();
+  std::string deep = scratch + "share/";
+  mkdir(deep.c_str(), 0755);
+  for (const char* level : {"site", "building", "floor", "room", "rack", "machine", "2026", "12", "09", "run"}) {
+    deep += std::string(level) + "/";
+    mkdir(deep.c_str(), 0755);
+  }
+  test::WriteBytes(deep + "velsetup.log", started);
+  for (int i = 0; i < 12; ++i) test::WriteBytes(scratch + "share/PC-" + std::to_string(100 + i) + ".log", failed);
+  test::WriteBytes(scratch + "share/unreadable.log", started);
+  chmod((scratch + "share/unreadable.log").c_str(), 0);
+  const bool root = geteuid() == 0;  // root reads it all the same
+  // Past the cap, without the disk: a sparse file.
+  const std::string huge = scratch + "share/huge.log";
+  test::WriteBytes(huge, "");
+  ASSERT_EQ(truncate(huge.c_str(), (257ll << 20)), 0);
+  const std::string missing = scratch + "missing.log";
+
+  const CheckResult r = RunCheck({"--log", scratch + "share", missing}, scratch);
+  EXPECT_EQ(r.status, 1) << r.err;
+  const std::vector<std::string> out = SplitLines(r.out);
+  ASSERT_FALSE(out.empty());
+  const std::string read = root ? "14" : "13";  // root reads the unreadable file all the same
+  EXPECT_EQ(out[0], "Summary: " + read + " runs in " + read + " logs; " + std::to_string(root ? 2 : 3) +
+                        " inputs could not be read (below)")
+      << r.out;
+  const std::string pc = scratch + "share/PC-1";
+  const std::vector<std::string> want = {
+      root ? "  installer started: 2 runs in 2 logs" : "  installer started: 1 run in 1 log",
+      "  CopyFile failed, error <2> (the file was not found): 12 runs in 12 logs: " + pc + "00.log, " + pc +
+          "01.log, " + pc + "02.log, " + pc + "03.log, " + pc + "04.log and 7 more (--all lists them)",
+      "  " + huge + ": larger than 256 MiB, the most the tool reads",
+      "  " + missing + ": not found",
+  };
+  for (const std::string& line : want) EXPECT_TRUE(check_test::HasLine(r.out, line)) << line << "\n" << r.out;
+  if (!root) {
+    EXPECT_NE(r.out.find(scratch + "share/unreadable.log: cannot be opened"), std::string::npos) << r.out;
+  }
+  EXPECT_EQ(r.out.find(", run 1:"), std::string::npos) << "no run's details unless asked\n" << r.out;
+  EXPECT_NE(RunCheck({"--log", "--all", scratch + "share"}, scratch).out.find(pc + "11.log"), std::string::npos);
+  EXPECT_NE(RunCheck({"--log", "--runs", scratch + "share"}, scratch).out.find(deep + "velsetup.log, run 1:"),
+            std::string::npos);
+
+  // JSON and JSON lines carry the same: each run's decision, logs per outcome, the inputs not read.
+  const CheckResult json = RunCheck({"--log", "--json", scratch + "share", missing}, scratch);
+  const CheckResult lines = RunCheck({"--log", "--jsonl", scratch + "share", missing}, scratch);
+  EXPECT_EQ(json.status, 1);
+  EXPECT_EQ(lines.status, 1);
+  test::WriteBytes(scratch + "fleet.json", json.out);
+  test::WriteBytes(scratch + "fleet.jsonl", lines.out);
+  const std::string command =
+      "/usr/bin/python3 -c 'import json,sys; d=json.load(open(sys.argv[1],encoding=\"utf-8\"));"
+      " l=[json.loads(x) for x in open(sys.argv[2],encoding=\"utf-8\")];"
+      " print(d[\"runs\"][0][\"decision\"], d[\"logs_by_outcome\"][\"copy failed\"], len(d[\"unreadable\"]),"
+      " sum(x[\"type\"]==\"run\" for x in l), l[-1][\"logs_by_outcome\"]==d[\"logs_by_outcome\"],"
+      " [x for x in l if x[\"type\"]==\"run\"]==[dict(x, type=\"run\") for x in d[\"runs\"]])' " +
+      scratch + "fleet.json " + scratch + "fleet.jsonl > " + scratch + "parsed.txt 2>&1";
+  EXPECT_EQ(system(command.c_str()), 0) << json.out;
+  EXPECT_EQ(test::ReadBytes(scratch + "parsed.txt"),
+            std::string("install (client and driver older) 12 ") + (root ? "2" : "3") + " " + read + " True True\n")
+      << json.out;
+  EXPECT_EQ(RunCheck({"--log", missing}, scratch).status, 2) << "nothing read";
+  chmod((scratch + "share/unreadable.log").c_str(), 0644);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <string.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "formats/registry_export.h"
 #include "formats/registry_view.h"
 #include "logic/config.h"
@@ -139,14 +141,20 @@ bool CheckPackage(const std::string& folder, Report* report, std::string* error)
 void CheckReleases(const std::vector<std::string>& texts, Report* report) {
   const PackageReport& p = report->package;
   std::vector<Release>& releases = report->releases;
+  // The releases greater than all before them, in order: the earliest
+  // release not below a number is the first of these not below it.
+  std::vector<int> records;
   for (const std::string& text : texts) {
     Release r;
     r.text = text;
     r.number = ParseVersion(text.c_str());
     // The earliest release this one does not exceed: a machine that has it
     // never gets this one.
-    for (size_t i = 0; i < releases.size() && r.blocked_by < 0; ++i) {
-      if (releases[i].number >= r.number) r.blocked_by = static_cast<int>(i);
+    const auto first =
+        std::partition_point(records.begin(), records.end(), [&](int i) { return releases[i].number < r.number; });
+    if (first != records.end()) r.blocked_by = *first;
+    if (records.empty() || releases[records.back()].number < r.number) {
+      records.push_back(static_cast<int>(releases.size()));
     }
     r.installs_over = r.number < p.client.number;
     releases.push_back(r);

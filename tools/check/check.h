@@ -108,6 +108,10 @@ std::string JsonReport(const Report& report);
 // `text` (in the ANSI code page) as a JSON string, in UTF-8.
 std::string JsonString(const std::string& text);
 
+// `text` for a terminal: bytes it would take as commands (controls but the
+// line end, DEL, C1 controls in UTF-8) shown as \xNN.
+std::string TerminalText(const std::string& text);
+
 }  // namespace check
 
 #endif  // PATHWARDEN_TOOLS_CHECK_CHECK_H_

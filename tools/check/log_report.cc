@@ -1,6 +1,6 @@
-// The log explainer's reports: each run, then a fleet's summary.
-#include <map>
-#include <set>
+// The log explainer's reports: each run, and a fleet's summary, in plain
+// text, JSON and JSON lines, from the same facts.
+#include <algorithm>
 
 #include "tools/check/check.h"
 #include "tools/check/log_runs.h"
@@ -8,145 +8,178 @@
 namespace check {
 namespace {
 
-const Outcome kOutcomes[] = {Outcome::kStarted,    Outcome::kUpToDate, Outcome::kCopyFailed,
-                             Outcome::kOpenFailed, Outcome::kStopped,  Outcome::kNotStarted,
-                             Outcome::kIncomplete, Outcome::kEmpty,    Outcome::kInterleaved};
-
 bool IsFailure(Outcome o) { return o != Outcome::kStarted && o != Outcome::kUpToDate; }
 
 // The cause a fleet's failures are grouped by.
 std::string CauseOf(const LogRun& run) { return run.cause.empty() ? OutcomeName(run.outcome) : run.cause; }
 
+std::string Count(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string Num(int64_t n) { return std::to_string(n); }
+
+std::string CountsOf(const LogGroup& g) { return Count(g.runs, "run", "runs") + " in " + Count(g.logs, "log", "logs"); }
+
+void AddTo(LogGroup* group, const std::string& file, bool new_log, bool keep_machine) {
+  ++group->runs;
+  if (!new_log) return;
+  ++group->logs;
+  if (keep_machine) group->machines.push_back(file);
+}
+
+}  // namespace
+
 std::string DecisionOf(const LogRun& run) {
-  if (!run.has_client || !run.has_driver) return "";
+  if (!run.has_client || !run.has_driver || run.outcome == Outcome::kInterleaved) return "";
   const bool client = run.client_installed < run.client_package;
   const bool driver = run.driver_installed < run.driver_package;
   if (!client && !driver) return "nothing to install";
   return std::string("install (") + (client && driver ? "client and driver" : client ? "client" : "driver") + " older)";
 }
 
-struct Group {
-  int runs = 0;
-  std::set<std::string> machines;
-};
-
-// Runs by outcome and failures by cause, each with its machines (log files).
-void Summarise(const std::vector<LogRun>& runs, std::map<Outcome, Group>* by_outcome,
-               std::map<std::string, Group>* by_cause) {
+void AddToSummary(const std::vector<LogRun>& runs, LogSummary* summary) {
+  ++summary->logs;
+  bool outcome_seen[kOutcomeCount] = {};
+  std::vector<const std::string*> causes_seen;
   for (const LogRun& run : runs) {
-    Group& o = (*by_outcome)[run.outcome];
-    ++o.runs;
-    o.machines.insert(run.file);
+    ++summary->runs;
+    const size_t o = static_cast<size_t>(run.outcome);
+    AddTo(&summary->outcomes[o], run.file, !outcome_seen[o], false);
+    outcome_seen[o] = true;
     if (!IsFailure(run.outcome)) continue;
-    Group& c = (*by_cause)[CauseOf(run)];
-    ++c.runs;
-    c.machines.insert(run.file);
+    const std::string cause = CauseOf(run);
+    auto it = summary->causes.find(cause);
+    if (it == summary->causes.end()) it = summary->causes.emplace(cause, LogGroup()).first;
+    bool seen = false;
+    for (const std::string* c : causes_seen) seen = seen || *c == cause;
+    AddTo(&it->second, run.file, !seen, true);
+    if (!seen) causes_seen.push_back(&it->first);
   }
 }
 
-std::string Count(size_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
-std::string Machines(const std::set<std::string>& machines) {
-  std::string out;
-  for (const std::string& m : machines) out += (out.empty() ? "" : ", ") + m;
+std::string PlainRun(const LogRun& run) {
+  std::string out = run.file + ", run " + std::to_string(run.index) + ": " +
+                    (run.when.empty() ? "no banner (the log's start is missing)" : run.when) + "\n";
+  if (run.has_client) {
+    out += "  client: installed " + Num(run.client_installed) + ", package " + Num(run.client_package) + "\n";
+  }
+  if (run.has_driver) {
+    out += "  driver: installed " + Num(run.driver_installed) + ", package " + Num(run.driver_package) + "\n";
+  }
+  const std::string decision = DecisionOf(run);
+  if (!decision.empty()) out += "  decision: " + decision + "\n";
+  if (!run.source.empty()) out += "  copied: " + run.source + " -> " + run.target + "\n";
+  if (!run.copy_line.empty())
+    out += "  copied (which \" to \" divides the paths is ambiguous): " + run.copy_line + "\n";
+  out += "  outcome: " + std::string(OutcomeName(run.outcome));
+  if (!run.cause.empty()) out += ": " + run.cause;
+  out += "\n";
+  if (run.torn > 0) out += "  torn lines: " + std::to_string(run.torn) + " (not read as steps)\n";
+  for (const std::string& d : run.damage) out += "    torn: " + d + "\n";
+  if (!run.next.empty()) out += "  next: " + run.next + "\n";
   return out;
 }
 
-}  // namespace
-
-std::string PlainLogReport(const std::vector<LogRun>& runs) {
-  std::string out;
-  for (const LogRun& run : runs) {
-    out += run.file + ", run " + std::to_string(run.index) + ": " +
-           (run.when.empty() ? "no banner (the log's start is missing)" : run.when) + "\n";
-    if (run.has_client) {
-      out += "  client: installed " + std::to_string(run.client_installed) + ", package " +
-             std::to_string(run.client_package) + "\n";
+std::string PlainSummary(const LogSummary& s, bool all_machines) {
+  std::string out = "Summary: " + Count(s.runs, "run", "runs") + " in " + Count(s.logs, "log", "logs");
+  if (!s.bad.empty()) out += "; " + Count(s.bad.size(), "input", "inputs") + " could not be read (below)";
+  out += "\n";
+  for (size_t o = 0; o < kOutcomeCount; ++o) {
+    if (s.outcomes[o].runs == 0) continue;
+    out += "  " + std::string(OutcomeName(static_cast<Outcome>(o))) + ": " + CountsOf(s.outcomes[o]) + "\n";
+  }
+  if (!s.causes.empty()) out += "Failures by cause\n";
+  for (const auto& [cause, group] : s.causes) {
+    out += "  " + cause + ": " + CountsOf(group) + ": ";
+    const size_t shown = all_machines ? group.machines.size() : std::min(group.machines.size(), kMachinesShown);
+    for (size_t i = 0; i < shown; ++i) out += (i ? ", " : "") + group.machines[i];
+    if (shown < group.machines.size()) {
+      out += " and " + std::to_string(group.machines.size() - shown) + " more (--all lists them)";
     }
-    if (run.has_driver) {
-      out += "  driver: installed " + std::to_string(run.driver_installed) + ", package " +
-             std::to_string(run.driver_package) + "\n";
-    }
-    const std::string decision = DecisionOf(run);
-    if (!decision.empty() && run.outcome != Outcome::kInterleaved) out += "  decision: " + decision + "\n";
-    if (!run.source.empty()) out += "  copied: " + run.source + " -> " + run.target + "\n";
-    out += "  outcome: " + std::string(OutcomeName(run.outcome));
-    if (!run.cause.empty()) out += ": " + run.cause;
     out += "\n";
-    if (run.torn > 0) out += "  torn lines: " + std::to_string(run.torn) + " (not read as steps)\n";
-    if (!run.next.empty()) out += "  next: " + run.next + "\n";
   }
-  if (runs.size() < 2) return out;
-  std::map<Outcome, Group> by_outcome;
-  std::map<std::string, Group> by_cause;
-  Summarise(runs, &by_outcome, &by_cause);
-  std::set<std::string> machines;
-  for (const LogRun& run : runs) machines.insert(run.file);
-  out += "Summary: " + Count(runs.size(), "run", "runs") + " in " + Count(machines.size(), "log", "logs") + "\n";
-  for (Outcome o : kOutcomes) {
-    auto it = by_outcome.find(o);
-    if (it == by_outcome.end()) continue;
-    out += "  " + std::string(OutcomeName(o)) + ": " + Count(it->second.runs, "run", "runs") + " in " +
-           Count(it->second.machines.size(), "log", "logs") + "\n";
-  }
-  if (!by_cause.empty()) out += "Failures by cause\n";
-  for (const auto& [cause, group] : by_cause) {
-    out += "  " + cause + ": " + Count(group.runs, "run", "runs") + " in " +
-           Count(group.machines.size(), "log", "logs") + ": " + Machines(group.machines) + "\n";
-  }
+  if (!s.bad.empty()) out += "Inputs not read\n";
+  for (const BadInput& b : s.bad) out += "  " + b.path + ": " + b.reason + "\n";
   return out;
 }
 
-std::string JsonLogReport(const std::vector<LogRun>& runs) {
-  std::string out = "{\n  \"runs\": [";
-  for (size_t i = 0; i < runs.size(); ++i) {
-    const LogRun& run = runs[i];
-    out += std::string(i ? "," : "") + "\n    {\"file\": " + JsonString(run.file) +
-           ", \"run\": " + std::to_string(run.index) + ", \"when\": " + JsonString(run.when);
-    if (run.has_client) {
-      out += ", \"client\": {\"installed\": " + std::to_string(run.client_installed) +
-             ", \"package\": " + std::to_string(run.client_package) + "}";
-    }
-    if (run.has_driver) {
-      out += ", \"driver\": {\"installed\": " + std::to_string(run.driver_installed) +
-             ", \"package\": " + std::to_string(run.driver_package) + "}";
-    }
-    if (!run.source.empty())
-      out += ", \"source\": " + JsonString(run.source) + ", \"target\": " + JsonString(run.target);
-    out += ", \"outcome\": " + JsonString(OutcomeName(run.outcome)) +
-           ", \"failed\": " + (IsFailure(run.outcome) ? "true" : "false");
-    if (!run.cause.empty()) out += ", \"cause\": " + JsonString(run.cause);
-    if (run.code >= 0) out += ", \"code\": " + std::to_string(run.code);
-    out += ", \"ended\": " + std::string(run.ended ? "true" : "false") +
-           ", \"torn_lines\": " + std::to_string(run.torn) + ", \"next\": " + JsonString(run.next) + "}";
+std::string JsonRun(const LogRun& run) {
+  std::string out =
+      "{\"file\": " + JsonString(run.file) + ", \"run\": " + Num(run.index) + ", \"when\": " + JsonString(run.when);
+  if (run.has_client) {
+    out += ", \"client\": {\"installed\": " + Num(run.client_installed) + ", \"package\": " + Num(run.client_package) +
+           "}";
   }
-  std::map<Outcome, Group> by_outcome;
-  std::map<std::string, Group> by_cause;
-  Summarise(runs, &by_outcome, &by_cause);
-  out += "],\n  \"outcomes\": {";
+  if (run.has_driver) {
+    out += ", \"driver\": {\"installed\": " + Num(run.driver_installed) + ", \"package\": " + Num(run.driver_package) +
+           "}";
+  }
+  const std::string decision = DecisionOf(run);
+  if (!decision.empty()) out += ", \"decision\": " + JsonString(decision);
+  if (!run.source.empty()) out += ", \"source\": " + JsonString(run.source) + ", \"target\": " + JsonString(run.target);
+  if (!run.copy_line.empty()) out += ", \"copy_ambiguous\": " + JsonString(run.copy_line);
+  out += ", \"outcome\": " + JsonString(OutcomeName(run.outcome)) +
+         ", \"failed\": " + (IsFailure(run.outcome) ? "true" : "false");
+  if (!run.cause.empty()) out += ", \"cause\": " + JsonString(run.cause);
+  if (run.code >= 0) out += ", \"code\": " + Num(run.code);
+  out += ", \"ended\": " + std::string(run.ended ? "true" : "false") + ", \"torn_lines\": " + Num(run.torn) +
+         ", \"torn\": [";
+  for (size_t i = 0; i < run.damage.size(); ++i) out += (i ? ", " : "") + JsonString(run.damage[i]);
+  return out + "], \"next\": " + JsonString(run.next) + "}";
+}
+
+std::string JsonSummary(const LogSummary& s) {
+  std::string out = "{\"run_count\": " + Num(s.runs) + ", \"log_count\": " + Num(s.logs) + ", \"outcomes\": {";
+  std::string logs = "{";
   bool first = true;
-  for (Outcome o : kOutcomes) {
-    auto it = by_outcome.find(o);
-    if (it == by_outcome.end()) continue;
-    out += std::string(first ? "" : ", ") + JsonString(OutcomeName(o)) + ": " + std::to_string(it->second.runs);
+  for (size_t o = 0; o < kOutcomeCount; ++o) {
+    if (s.outcomes[o].runs == 0) continue;
+    const std::string name = JsonString(OutcomeName(static_cast<Outcome>(o)));
+    out += (first ? "" : ", ") + name + ": " + Num(s.outcomes[o].runs);
+    logs += (first ? "" : ", ") + name + ": " + Num(s.outcomes[o].logs);
     first = false;
   }
-  out += "},\n  \"failures\": [";
+  out += "}, \"logs_by_outcome\": " + logs + "}, \"failures\": [";
   first = true;
-  for (const auto& [cause, group] : by_cause) {
-    out += std::string(first ? "" : ",") + "\n    {\"cause\": " + JsonString(cause) +
-           ", \"runs\": " + std::to_string(group.runs) + ", \"machines\": [";
-    bool first_machine = true;
-    for (const std::string& m : group.machines) {
-      out += (first_machine ? "" : ", ") + JsonString(m);
-      first_machine = false;
-    }
+  for (const auto& [cause, group] : s.causes) {
+    out += std::string(first ? "" : ", ") + "{\"cause\": " + JsonString(cause) + ", \"runs\": " + Num(group.runs) +
+           ", \"logs\": " + Num(group.logs) + ", \"machines\": [";
+    for (size_t i = 0; i < group.machines.size(); ++i) out += (i ? ", " : "") + JsonString(group.machines[i]);
     out += "]}";
     first = false;
   }
-  return out + "]\n}\n";
+  out += "], \"unreadable\": [";
+  for (size_t i = 0; i < s.bad.size(); ++i) {
+    out += std::string(i ? ", " : "") + "{\"file\": " + JsonString(s.bad[i].path) +
+           ", \"reason\": " + JsonString(s.bad[i].reason) + "}";
+  }
+  return out + "]}";
+}
+
+// Bytes that a terminal takes as commands (C0 controls but the line end,
+// DEL, and C1 controls in UTF-8) shown as \xNN, as the JSON escapes them.
+std::string TerminalText(const std::string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const bool c1 = c == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
+    if ((c < 0x20 && c != '\n') || c == 0x7F || c1) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+      if (!c1) continue;
+      const auto next = static_cast<unsigned char>(text[++i]);
+      out += "\\x";
+      out += kHex[next >> 4];
+      out += kHex[next & 15];
+      continue;
+    }
+    out += text[i];
+  }
+  return out;
 }
 
 }  // namespace check

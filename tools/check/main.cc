@@ -6,17 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/entry_kind.h"
-#include "platform/staging_tree.h"
-#include "platform/system.h"
 #include "tools/check/check.h"
-#include "tools/check/log_runs.h"
+#include "tools/check/log_fleet.h"
 
 namespace {
 
 const char kUsage[] =
     "Usage: pathwarden-check [OPTIONS] PACKAGE_DIR\n"
-    "       pathwarden-check --log [--json] LOG_OR_FOLDER...\n"
+    "       pathwarden-check --log [--json | --jsonl] [--runs] [--all] LOG_OR_FOLDER...\n"
     "\n"
     "Checks a package folder with setup's own rules: config.ini read as setup reads it,\n"
     "the three values and their numbers, the installer's name, presence and size.\n"
@@ -36,15 +33,21 @@ const char kUsage[] =
     "                          registry view); the default is a 64-bit Windows\n"
     "  --this-machine          the decision for this machine's registry (Windows only)\n"
     "  --log                   explain velsetup.log files instead (files, or folders of them,\n"
-    "                          searched below): each run, and a summary of all of them\n"
+    "                          searched below at any depth): a summary of all runs first,\n"
+    "                          then each run of a single log\n"
+    "  --runs                  with --log: each run's details for many logs too\n"
+    "  --all                   with --log: every machine behind each cause, not the first 5\n"
     "  --json                  the report as JSON\n"
+    "  --jsonl                 with --log: JSON lines, one per run and input not read, then\n"
+    "                          the summary, written as the logs are read\n"
     "  -h, --help              this text\n"
     "\n"
     "The decision ends with the two version lines setup logs for the same state.\n"
     "Exit status: 0 no problem; 1 a problem with the package, or an earlier release it\n"
     "would not install over; 2 a usage error or input that cannot be read. The decision\n"
-    "(install or not) does not change the exit status. With --log: 0 when every log was\n"
-    "read, whatever the runs did; 2 when one cannot be read.\n";
+    "(install or not) does not change the exit status. With --log: 0 when every input was\n"
+    "read, whatever the runs did; 1 when some could not be (each is named, the rest are\n"
+    "explained); 2 when none could be. No input larger than 256 MiB is read.\n";
 
 // Writes all of `text`; false when the stream takes less.
 bool Emit(FILE* stream, const std::string& text) { return fwrite(text.data(), 1, text.size(), stream) == text.size(); }
@@ -56,15 +59,12 @@ int Fail(const std::string& message) {
 
 int UsageError(const std::string& message) { return Fail(message + "\n" + kUsage); }
 
-bool ReadFile(const std::string& path, std::string* bytes) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return false;
-  char buffer[65536];
-  size_t n = 0;
-  bytes->clear();
-  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes->append(buffer, n);
-  const bool ok = ferror(f) == 0;
-  return fclose(f) == 0 && ok;
+// The input's bytes; otherwise the exit status 2, with why not.
+bool ReadFile(const std::string& path, std::string* bytes, int* status) {
+  std::string why;
+  if (check::ReadInput(path, bytes, &why)) return true;
+  *status = Fail("cannot read " + path + ": " + why);
+  return false;
 }
 
 // One version a line; line ends LF or CRLF; blank lines are skipped.
@@ -82,63 +82,6 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-struct LogFiles {
-  std::vector<std::string> found;
-  std::string folder;
-  int depth = 0;
-};
-
-// The files below `path` (the path itself when it is a file), sorted by name.
-bool FindLogs(const std::string& path, int depth, std::vector<std::string>* found) {
-  const platform::EntryKind kind = platform::GetEntryKind(path.c_str());
-  if (kind == platform::EntryKind::kFile) {
-    found->push_back(path);
-    return true;
-  }
-  if (kind != platform::EntryKind::kDirectory || depth > 8) return false;
-  LogFiles files;
-  files.folder = path.empty() || path.back() == '/' || path.back() == platform::kPathSeparator
-                     ? path
-                     : path + platform::kPathSeparator;
-  if (!platform::ListDirectory(
-          path.c_str(),
-          [](void* context, const char* name) {
-            auto* f = static_cast<LogFiles*>(context);
-            f->found.push_back(f->folder + name);
-          },
-          &files)) {
-    return false;
-  }
-  std::sort(files.found.begin(), files.found.end());
-  for (const std::string& entry : files.found) {
-    // Links and other entries are passed over, never followed.
-    const platform::EntryKind entry_kind = platform::GetEntryKind(entry.c_str());
-    if (entry_kind == platform::EntryKind::kDirectory) {
-      if (!FindLogs(entry, depth + 1, found)) return false;
-    } else if (entry_kind == platform::EntryKind::kFile) {
-      found->push_back(entry);
-    }
-  }
-  return true;
-}
-
-int ExplainLogs(const std::vector<std::string>& paths, bool json) {
-  if (paths.empty()) return UsageError("--log needs a log file or a folder of them");
-  std::vector<std::string> files;
-  for (const std::string& path : paths) {
-    if (!FindLogs(path, 0, &files)) return Fail("cannot read " + path);
-  }
-  std::vector<check::LogRun> runs;
-  std::string bytes;
-  for (const std::string& file : files) {
-    if (!ReadFile(file, &bytes)) return Fail("cannot read " + file);
-    check::ReadLogRuns(file, bytes, &runs);
-  }
-  const std::string text = json ? check::JsonLogReport(runs) : check::PlainLogReport(runs);
-  if (!Emit(stdout, text) || fflush(stdout) != 0) return 2;
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -153,6 +96,7 @@ int main(int argc, char** argv) {
   bool wow64 = true;
   bool json = false;
   bool logs = false;
+  check::LogOptions log_options;
   std::vector<std::string> paths;
   int machines = 0;
   for (int i = 1; i < argc; ++i) {
@@ -163,6 +107,12 @@ int main(int argc, char** argv) {
       json = true;
     } else if (arg == "--log") {
       logs = true;
+    } else if (arg == "--jsonl") {
+      log_options.format = check::LogFormat::kJsonLines;
+    } else if (arg == "--runs") {
+      log_options.runs = true;
+    } else if (arg == "--all") {
+      log_options.all = true;
     } else if (arg == "--released" && has_value) {
       released = argv[++i];
       has_released = true;
@@ -192,9 +142,15 @@ int main(int argc, char** argv) {
   }
   if (logs) {
     if (!folder.empty() || machines > 0 || has_released || !released_file.empty()) {
-      return UsageError("--log takes log files and folders only, and --json");
+      return UsageError("--log takes log files and folders only, and --json, --jsonl, --runs, --all");
     }
-    return ExplainLogs(paths, json);
+    if (paths.empty()) return UsageError("--log needs a log file or a folder of them");
+    if (json && log_options.format == check::LogFormat::kJsonLines) return UsageError("--json or --jsonl, not both");
+    if (json) log_options.format = check::LogFormat::kJson;
+    return check::ExplainLogs(paths, log_options, stdout);
+  }
+  if (log_options.format != check::LogFormat::kPlain || log_options.runs || log_options.all) {
+    return UsageError("--jsonl, --runs and --all go with --log");
   }
   if (folder.empty()) return UsageError("no package folder");
   if (machines > 1) return UsageError("one of --installed, --registry, --this-machine");
@@ -209,7 +165,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> releases = check::SplitList(released);
   if (!released_file.empty()) {
     std::string text;
-    if (!ReadFile(released_file, &text)) return Fail("cannot read " + released_file);
+    int status = 0;
+    if (!ReadFile(released_file, &text, &status)) return status;
     releases = Lines(text);
   }
   if (!releases.empty()) check::CheckReleases(releases, &report);
@@ -217,7 +174,8 @@ int main(int argc, char** argv) {
   if (!registries.empty()) {
     std::vector<std::string> exports(registries.size());
     for (size_t i = 0; i < registries.size(); ++i) {
-      if (!ReadFile(registries[i], &exports[i])) return Fail("cannot read " + registries[i]);
+      int status = 0;
+      if (!ReadFile(registries[i], &exports[i], &status)) return status;
     }
     if (!check::DecideFromExport(exports, registries, wow64, &report, &error)) return Fail(error);
   } else if (has_installed) {
@@ -226,7 +184,7 @@ int main(int argc, char** argv) {
     check::DecideFromThisMachine(&report);
   }
 
-  const std::string text = json ? check::JsonReport(report) : check::PlainReport(report);
+  const std::string text = json ? check::JsonReport(report) : check::TerminalText(check::PlainReport(report));
   // A report that did not reach its reader must not pass a pipeline.
   if (!Emit(stdout, text) || fflush(stdout) != 0) return 2;
   return report.problems.empty() ? 0 : 1;

@@ -1,0 +1,81 @@
+// "CopyFile from %s to %s" split into its two paths. Either path may hold
+// " to " (a folder "Client to go"), so a split is taken only when exactly one
+// is consistent with how setup makes the two paths.
+#include <string>
+#include <string_view>
+
+#include "tools/check/log_grammar.h"
+
+namespace check {
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
+
+// A path as setup logs it: a drive ("C:\"), a share ("\\server") or, in the
+// POSIX build, the root ("/").
+bool IsAbsolute(std::string_view p) {
+  if (p.size() >= 3 && ((p[0] | 0x20) >= 'a' && (p[0] | 0x20) <= 'z') && p[1] == ':' && IsSeparator(p[2])) return true;
+  if (p.size() >= 3 && p[0] == '\\' && p[1] == '\\') return true;
+  return p.size() >= 2 && p[0] == '/' && p[1] != '/';
+}
+
+std::string_view LastName(std::string_view p) {
+  const size_t at = p.find_last_of("\\/");
+  return at == std::string_view::npos ? p : p.substr(at + 1);
+}
+
+// The target of an elevated run: <system temp>\pathwarden-<16 hex>\<name>.
+bool InPrivateFolder(std::string_view target, std::string_view name) {
+  static const char kPrefix[] = "pathwarden-";
+  const size_t folder = 11 + 16 + 1;  // the prefix, the digits, the separator
+  if (target.size() < name.size() + folder + 1) return false;
+  const std::string_view f = target.substr(target.size() - name.size() - folder - 1, folder + 1);
+  if (!IsSeparator(f[0]) || f.substr(1, 11) != kPrefix || !IsSeparator(f[folder])) return false;
+  for (size_t i = 12; i < folder; ++i) {
+    if (!IsHex(f[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// Consistent: both sides absolute paths that end in the same file name (setup
+// copies the installer under its own name). When more than one split is, an
+// elevated run's target in its private folder decides; otherwise none does.
+bool SplitCopyPaths(std::string_view paths, std::string* source, std::string* target) {
+  static const size_t kMostTried = 64;  // a line made to cost its length squared is ambiguous
+  size_t found = 0;
+  size_t private_found = 0;
+  size_t at_found = 0;
+  size_t at_private = 0;
+  size_t tried = 0;
+  for (size_t at = paths.find(" to "); at != std::string_view::npos; at = paths.find(" to ", at + 1)) {
+    const std::string_view a = paths.substr(0, at);
+    const std::string_view b = paths.substr(at + 4);
+    if (!IsAbsolute(b)) continue;
+    if (++tried > kMostTried) return false;
+    const std::string_view name = LastName(b);
+    if (!IsAbsolute(a) || name.empty() || LastName(a) != name) continue;
+    ++found;
+    at_found = at;
+    if (InPrivateFolder(b, name)) {
+      ++private_found;
+      at_private = at;
+    }
+  }
+  size_t at = 0;
+  if (found == 1) {
+    at = at_found;
+  } else if (private_found == 1) {
+    at = at_private;
+  } else {
+    return false;
+  }
+  source->assign(paths.substr(0, at));
+  target->assign(paths.substr(at + 4));
+  return true;
+}
+
+}  // namespace check

@@ -1,0 +1,168 @@
+#include "tools/check/log_fleet.h"
+
+#include <errno.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "platform/entry_kind.h"
+#include "platform/staging_tree.h"
+#include "platform/system.h"
+#include "tools/check/check.h"
+#include "tools/check/log_runs.h"
+
+namespace check {
+namespace {}  // namespace
+
+bool ReadInput(const std::string& path, std::string* bytes, std::string* why) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) {
+    *why = std::string("cannot be opened: ") + strerror(errno);
+    return false;
+  }
+  // A file larger than the cap is refused before it is read; one that grows
+  // while it is read, when it passes the cap.
+  const bool sized = fseek(f, 0, SEEK_END) == 0;
+  const long size = sized ? ftell(f) : -1;
+  if (size < 0 || static_cast<uint64_t>(size) > kMaxInputBytes || fseek(f, 0, SEEK_SET) != 0) {
+    static_cast<void>(fclose(f));  // only read: nothing to lose
+    *why = size < 0 ? "its size cannot be read" : "larger than 256 MiB, the most the tool reads";
+    return false;
+  }
+  char buffer[65536];
+  size_t n = 0;
+  bytes->clear();
+  why->clear();
+  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0 && bytes->size() <= kMaxInputBytes) bytes->append(buffer, n);
+  const bool read = ferror(f) == 0;
+  const bool error = fclose(f) != 0 || !read;
+  if (error) {
+    *why = "a read error";
+  } else if (bytes->size() > kMaxInputBytes) {
+    *why = "larger than 256 MiB, the most the tool reads";
+  }
+  return why->empty();
+}
+
+namespace {
+
+class Fleet {
+ public:
+  Fleet(const LogOptions& options, FILE* out, bool details) : options_(options), out_(out), details_(details) {}
+
+  void Input(const std::string& root) {
+    std::vector<std::string> pending = {root};
+    while (!pending.empty()) {
+      const std::string path = std::move(pending.back());
+      pending.pop_back();
+      const platform::EntryKind kind = platform::GetEntryKind(path.c_str());
+      if (kind == platform::EntryKind::kFile) {
+        Log(path);
+      } else if (kind == platform::EntryKind::kDirectory) {
+        Folder(path, &pending);
+      } else if (path == root) {
+        // Below a folder, links and other entries are passed over, never followed.
+        Bad(path, kind == platform::EntryKind::kMissing ? "not found" : "a link, or not a file nor a folder");
+      }
+    }
+  }
+
+  int Finish() {
+    const LogSummary& s = summary_;
+    if (options_.format == LogFormat::kPlain) {
+      const bool summary = s.runs > 1 || s.logs > 1 || !s.bad.empty();
+      Emit(TerminalText((summary ? PlainSummary(s, options_.all) : "") + details_text_));
+    } else if (options_.format == LogFormat::kJson) {
+      // The summary's members follow the runs in the one object.
+      Emit(std::string(first_ ? "" : "\n  ") + "],\n  " + JsonSummary(s).substr(1) + "\n");
+    } else {
+      Emit("{\"type\": \"summary\", " + JsonSummary(s).substr(1) + "\n");
+    }
+    if (!written_ || fflush(out_) != 0) return 2;
+    if (s.bad.empty()) return 0;
+    return s.logs == 0 ? 2 : 1;
+  }
+
+  void Begin() {
+    if (options_.format == LogFormat::kJson) Emit("{\n  \"runs\": [");
+  }
+
+ private:
+  void Emit(const std::string& text) {
+    written_ = written_ && fwrite(text.data(), 1, text.size(), out_) == text.size();
+  }
+
+  void Folder(const std::string& path, std::vector<std::string>* pending) {
+    struct Listing {
+      std::string folder;
+      std::vector<std::string> names;
+    } listing;
+    listing.folder = path.empty() || path.back() == '/' || path.back() == platform::kPathSeparator
+                         ? path
+                         : path + platform::kPathSeparator;
+    const bool listed = platform::ListDirectory(
+        path.c_str(),
+        [](void* context, const char* name) {
+          auto* l = static_cast<Listing*>(context);
+          l->names.push_back(l->folder + name);
+        },
+        &listing);
+    if (!listed) {
+      Bad(path, "a folder that cannot be listed");
+      return;
+    }
+    // Taken from the back: the names in order, each folder's before the next name.
+    std::sort(listing.names.begin(), listing.names.end());
+    for (size_t i = listing.names.size(); i-- > 0;) pending->push_back(std::move(listing.names[i]));
+  }
+
+  void Bad(const std::string& path, const std::string& reason) {
+    summary_.bad.push_back({path, reason});
+    if (options_.format == LogFormat::kJsonLines) {
+      Emit("{\"type\": \"unreadable\", \"file\": " + JsonString(path) + ", \"reason\": " + JsonString(reason) + "}\n");
+    }
+  }
+
+  void Log(const std::string& path) {
+    std::string why;
+    runs_.clear();
+    if (!ReadInput(path, &bytes_, &why) || !ReadLogRuns(path, bytes_, &runs_, &why)) {
+      Bad(path, why);
+      return;
+    }
+    AddToSummary(runs_, &summary_);
+    for (const LogRun& run : runs_) {
+      if (options_.format == LogFormat::kJson) {
+        Emit(std::string(first_ ? "\n    " : ",\n    ") + JsonRun(run));
+        first_ = false;
+      } else if (options_.format == LogFormat::kJsonLines) {
+        Emit("{\"type\": \"run\", " + JsonRun(run).substr(1) + "\n");
+      } else if (details_) {
+        details_text_ += PlainRun(run);
+      }
+    }
+  }
+
+  const LogOptions& options_;
+  FILE* out_;
+  bool details_;
+  bool written_ = true;
+  bool first_ = true;
+  LogSummary summary_;
+  std::string details_text_;
+  std::string bytes_;
+  std::vector<LogRun> runs_;
+};
+
+}  // namespace
+
+int ExplainLogs(const std::vector<std::string>& paths, const LogOptions& options, FILE* out) {
+  // One log given: its runs are what was asked about. A fleet: its summary.
+  const bool one_log = paths.size() == 1 && platform::GetEntryKind(paths[0].c_str()) == platform::EntryKind::kFile;
+  Fleet fleet(options, out, options.runs || one_log);
+  fleet.Begin();
+  for (const std::string& path : paths) fleet.Input(path);
+  return fleet.Finish();
+}
+
+}  // namespace check
