@@ -67,3 +67,11 @@ int CompareNoCase(const std::string& a, const std::string& b) {
   if (j < b.size()) return -1;
   return 0;
 }
+
+std::string RandomHex() {
+  uint8_t bytes[8];
+  if (!platform::RandomBytes(bytes, sizeof bytes)) return std::string();
+  std::string hex;
+  for (uint8_t b : bytes) hex += StringPrintf("%02x", b);
+  return hex;
+}

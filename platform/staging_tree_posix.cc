@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
+
 #include "platform/posix_internal.h"
 #include "platform/system.h"
 #include "platform/staging_posix.h"
@@ -123,6 +125,24 @@ bool Walk(int dir, size_t length, Pass pass, int depth) {
 
 }  // namespace
 
+namespace {
+
+// Whose the directory is: root's; or the running account's where
+// `account_owned`, and then only if nobody else may change it.
+bool OwnedAsOurs(const struct stat& st, bool account_owned) {
+  const FolderOwner owner = ClassifyOwner(st.st_uid);
+  return S_ISDIR(st.st_mode) && (owner == FolderOwner::kAdministrators ||
+                                 (account_owned && owner == FolderOwner::kAccount && (st.st_mode & 022) == 0));
+}
+
+}  // namespace
+
+bool OwnedLikeStagingFolder(const char* base, const char* name, bool account_owned) {
+  const std::string path = std::string(base) + name;
+  struct stat st;
+  return path.size() < kPathBufferSize && lstat(path.c_str(), &st) == 0 && OwnedAsOurs(st, account_owned);
+}
+
 ClearOutcome ClearStagingFolder(const char* base, const char* name, bool account_owned) {
   Descriptor parent(OpenFolder(base));
   const size_t length = strlen(base) + strlen(name);
@@ -130,14 +150,8 @@ ClearOutcome ClearStagingFolder(const char* base, const char* name, bool account
   Descriptor top(OpenFolderAt(parent.get(), name));
   struct stat st;
   if (top.get() < 0 || fstat(top.get(), &st) != 0 || !S_ISDIR(st.st_mode)) return ClearOutcome::kNotOurs;
-  // Whose it is, read through the descriptor that is acted on. The
-  // account's folder only where the system gives our folders to it, and only
-  // if nobody else may change it.
-  const FolderOwner owner = ClassifyOwner(st.st_uid);
-  if (!(owner == FolderOwner::kAdministrators ||
-        (account_owned && owner == FolderOwner::kAccount && (st.st_mode & 022) == 0))) {
-    return ClearOutcome::kNotOurs;
-  }
+  // Whose it is, read through the descriptor that is acted on.
+  if (!OwnedAsOurs(st, account_owned)) return ClearOutcome::kNotOurs;
   // Held while it is checked and cleared, so that no run can take it as its
   // new folder meanwhile; a run's own hold makes this fail.
   if (flock(top.get(), LOCK_EX | LOCK_NB) != 0) return ClearOutcome::kInUse;

@@ -18,6 +18,11 @@ FolderOwner ClassifyOwner(PSID owner);
 // entry of a kind not understood here counts against it.
 bool OnlyTrustedMayChange(PACL dacl, PSID owner);
 
+// True when the list holds an OWNER RIGHTS entry for the folder itself: it
+// replaces the rights an owner has implicitly (rewriting the list), so with
+// read and execute only, owning the folder gains nothing.
+bool OwnerRightsLimited(PACL dacl);
+
 }  // namespace internal
 }  // namespace platform
 
