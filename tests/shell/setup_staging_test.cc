@@ -7,6 +7,7 @@
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -160,6 +161,12 @@ TEST(SetupStaging, EarlierFoldersAreClearedButNotFollowedNorTakenFromOthers) {
     ASSERT_EQ(chown((base + "pathwarden-0000000000000006").c_str(), 65534, 65534), 0);
     others = 1;
   }
+  // Ours and idle, deeper than the system's path limit: every entry is
+  // named relative to its held parent, so none is out of reach.
+  std::string deep = base + "pathwarden-0000000000000008";
+  for (int level = 0; level < 3; ++level) deep += "/" + std::string(100, 'd');
+  fs::create_directories(deep);
+  test::WriteBytes(deep + "/old.exe", "x");
   // Names that are not exactly ours: not even considered.
   for (const char* name : {"pathwarden-000000000000000A", "pathwarden-00000000000000001", "pathwarden-12345"}) {
     fs::create_directory(base + name);
@@ -171,11 +178,12 @@ TEST(SetupStaging, EarlierFoldersAreClearedButNotFollowedNorTakenFromOthers) {
 
   std::vector<std::string> lines = run.LogLines();
   ASSERT_EQ(lines.size(), 10u) << Join(lines);
-  EXPECT_EQ(lines[5], CleanupLine(base, 2, 2, 2 + others));
+  EXPECT_EQ(lines[5], CleanupLine(base, 3, 2, 2 + others));
   EXPECT_TRUE(std::regex_match(lines[6], std::regex("CopyFile from .* to " + base + kStagedPattern + "/inst.sh")))
       << lines[6];
   for (const Entry& e : std::vector<Entry>{{"pathwarden-0000000000000001", true},
                                            {"pathwarden-0000000000000005", true},
+                                           {"pathwarden-0000000000000008", true},
                                            {"pathwarden-0000000000000002", false},
                                            {"pathwarden-0000000000000003", false},
                                            {"pathwarden-0000000000000004", false},
@@ -190,6 +198,70 @@ TEST(SetupStaging, EarlierFoldersAreClearedButNotFollowedNorTakenFromOthers) {
   EXPECT_EQ(test::ReadBytes(outside + "keep.txt"), "precious") << "a link was followed";
   if (others) {
     EXPECT_EQ(test::ReadBytes(base + "pathwarden-0000000000000006/theirs.txt"), "theirs");
+  }
+}
+
+// Starts a child that, as another user (nobody), opens `folder` and holds
+// a shared lock on it until killed; sets `*held` to whether it could.
+pid_t HoldAsAnotherUser(const std::string& folder, bool* held) {
+  int report[2];
+  if (pipe(report) != 0) return -1;
+  const pid_t child = fork();
+  if (child == 0) {
+    char ok = 0;
+    if (setgid(65534) == 0 && setuid(65534) == 0) {
+      const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+      ok = fd >= 0 && flock(fd, LOCK_SH | LOCK_NB) == 0;
+    }
+    if (write(report[1], &ok, 1) != 1) _exit(1);
+    pause();
+    _exit(0);
+  }
+  close(report[1]);
+  char ok = 0;
+  *held = read(report[0], &ok, 1) == 1 && ok;
+  close(report[0]);
+  return child;
+}
+
+// Nobody can keep a run from clearing our earlier folders: not with entries
+// named to list before them, nor by holding one open. A real run makes the
+// earlier folder; the shared folder is open to all, as the system's is.
+TEST(SetupStaging, NoUserCanStarveOrPinTheCleanup) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  struct Case {
+    const char* name;
+    int foreign;  // other users' folders of our names, listed first
+    bool held;    // another user tries to hold our earlier folder open
+  };
+  for (const Case& c : {Case{"2000 foreign folders named to list first", 2000, false},
+                        Case{"another user holding our earlier folder", 0, true}}) {
+    SetupRun run = ElevatedRun();
+    const std::string& base = run.system_temp_;
+    ASSERT_EQ(chmod(base.c_str(), 01777), 0);
+    test::RegistryState registry({});
+    ASSERT_EQ(run.Run({kElevated}), 0) << c.name;
+    const std::vector<std::string> earlier = StagingEntries(base);
+    ASSERT_EQ(earlier.size(), 1u) << c.name;
+    for (int i = 0; i < c.foreign; ++i) {
+      char name[32];
+      snprintf(name, sizeof name, "pathwarden-%016x", i);
+      ASSERT_EQ(mkdir((base + name).c_str(), 0755), 0) << name;
+      ASSERT_EQ(chown((base + name).c_str(), 65534, 65534), 0) << name;
+    }
+    bool held = false;
+    const pid_t holder = c.held ? HoldAsAnotherUser(base + earlier[0], &held) : -1;
+    const int code = run.Run({kElevated});
+    if (holder > 0) {
+      kill(holder, SIGKILL);
+      waitpid(holder, nullptr, 0);
+    }
+    ASSERT_EQ(code, 0) << c.name;
+    const std::vector<std::string> lines = run.LogLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), CleanupLine(base, 1, 0, c.foreign)), lines.end())
+        << c.name << (held ? " (the user could hold it)" : "") << "\n"
+        << Join(std::vector<std::string>(lines.begin() + 9, lines.end()));
+    EXPECT_FALSE(test::FileExists(base + earlier[0])) << c.name << ": our earlier folder is still there";
   }
 }
 
