@@ -29,7 +29,7 @@ bool OwnedLikeStagingFolder(const char* base, const char* name, bool account_own
 // the administrators or the system (root), or by the running account when
 // `account_owned` (where the system gives our own folders to it) and then
 // changeable by nobody else (Windows: and held to read and execute by an
-// OWNER RIGHTS entry, as this run's own folder then is); otherwise kNotOurs,
+// OWNER RIGHTS entry where this run's own folder is); otherwise kNotOurs,
 // untouched. Below it every directory is entered only through a hold of its
 // own that shares neither writing nor deletion, every entry is opened
 // relative to its held parent, what it is is read through the handle it is

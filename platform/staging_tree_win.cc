@@ -44,9 +44,10 @@ bool MarkForDeletion(HANDLE entry) {
 
 // Whose the open folder is, read through its handle: the administrators or
 // the system; or the running account where `account_owned`, and then only
-// if nobody else may change it and an OWNER RIGHTS entry holds the owner to
-// reading, as this run's own folder is held (without it, the owner, the
-// same account's unelevated half included, could rewrite the list).
+// if nobody else may change it and, where this run's own folder carries an
+// OWNER RIGHTS entry that holds the owner to reading, it carries one too
+// (without it, the owner, the same account's unelevated half included,
+// could rewrite the list).
 bool OwnedAsOurs(HANDLE dir, bool account_owned) {
   PSID owner = nullptr;
   PACL dacl = nullptr;
@@ -58,7 +59,7 @@ bool OwnedAsOurs(HANDLE dir, bool account_owned) {
   const internal::FolderOwner kind = internal::ClassifyOwner(owner);
   return kind == internal::FolderOwner::kAdministrators ||
          (account_owned && kind == internal::FolderOwner::kAccount && internal::OnlyTrustedMayChange(dacl, owner) &&
-          internal::OwnerRightsLimited(dacl));
+          (!internal::g_account_folders_limited || internal::OwnerRightsLimited(dacl)));
 }
 
 // Calls `visit(context, entry)` for each entry of the open directory `dir`

@@ -60,7 +60,8 @@ DWORD CheckPrivate(HANDLE dir, bool fallback, bool* owned_by_account) {
   FolderOwner kind = ClassifyOwner(owner);
   if (kind == FolderOwner::kAccount) {
     *owned_by_account = true;
-    if (fallback && !OwnerRightsLimited(dacl)) error = ERROR_INVALID_OWNER;
+    internal::g_account_folders_limited = OwnerRightsLimited(dacl);
+    if (fallback && !internal::g_account_folders_limited) error = ERROR_INVALID_OWNER;
   } else if (kind != FolderOwner::kAdministrators) {
     error = ERROR_INVALID_OWNER;
   }
@@ -84,6 +85,8 @@ BOOL CreateWithDescriptor(const char* path, const char* sddl) {
 }  // namespace
 
 namespace internal {
+
+bool g_account_folders_limited = false;
 
 bool OwnerRightsLimited(PACL dacl) {
   ACL_SIZE_INFORMATION size = {};

@@ -144,8 +144,8 @@ TEST(SetupFaults, LogFiles) {
                                     return !std::regex_match(n, std::regex("velsetup-[0-9a-f]{16}\\.log"));
                                   }),
                    new_logs.end());
-    ASSERT_EQ(new_logs.size(), c.new_file ? 1u : 0u) << c.name;
-    if (c.new_file) {
+    EXPECT_EQ(new_logs.size(), c.new_file ? 1u : 0u) << c.name;
+    if (c.new_file && new_logs.size() == 1) {
       const std::string lines = test::ReadBytes(temp + new_logs[0]);
       EXPECT_NE(lines.find(kInitDialog + std::string("\n")), std::string::npos) << c.name << "\n" << lines;
       EXPECT_NE(lines.find("WriteLog - The log <" + temp + "velsetup.log> cannot be trusted, error <"),
