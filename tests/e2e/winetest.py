@@ -95,7 +95,8 @@ class Session:
         for folder in (self.temp, self.system_temp):
             for name in os.listdir(folder):
                 path = os.path.join(folder, name)
-                if name in ("velsetup.log", "inst.exe", "sub") or name.startswith("pathwarden-"):
+                if (name in ("velsetup.log", "inst.exe", "sub") or name.startswith("pathwarden-")
+                        or re.fullmatch(r"velsetup-[0-9a-f]{16}\.log", name)):
                     if os.path.isdir(path) and not os.path.islink(path):
                         shutil.rmtree(path, ignore_errors=True)
                     else:
