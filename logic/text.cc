@@ -71,7 +71,10 @@ int CompareNoCase(const std::string& a, const std::string& b) {
 std::string RandomHex() {
   uint8_t bytes[8];
   if (!platform::RandomBytes(bytes, sizeof bytes)) return std::string();
-  std::string hex;
-  for (uint8_t b : bytes) hex += StringPrintf("%02x", b);
-  return hex;
+  char hex[2 * sizeof bytes];
+  for (size_t i = 0; i < sizeof bytes; ++i) {
+    hex[2 * i] = "0123456789abcdef"[bytes[i] >> 4];
+    hex[2 * i + 1] = "0123456789abcdef"[bytes[i] & 15];
+  }
+  return std::string(hex, sizeof hex);
 }

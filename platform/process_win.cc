@@ -4,10 +4,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 #include <string.h>
-#include <wchar.h>
 
-#include "platform/handles_win.h"
-#include "platform/names_win.h"
 #include "platform/process.h"
 #include "platform/system.h"
 
@@ -15,63 +12,64 @@ namespace platform {
 
 namespace {
 
-constexpr intptr_t kStarted = 42;  // what the shell gives on success
+constexpr intptr_t kStarted = 42;        // what the shell gives on success
+constexpr intptr_t kNoAssociation = 31;  // SE_ERR_NOASSOC
 
 // An elevated run starts an .exe itself: the shell would look its class up
-// in HKEY_CURRENT_USER\Software\Classes first, which the same account's
+// in HKEY_CURRENT_USER\\Software\\Classes first, which the same account's
 // unelevated half may rewrite. The program named is the program started;
 // its one argument, its own quoted path, is what the shell would pass.
 // Failures give the number the shell gives: the error itself below 32,
 // ERROR_BAD_FORMAT (11) for any other, as the shell maps them.
-intptr_t StartProgram(const wchar_t* path, const wchar_t* directory) {
-  wchar_t command[MAX_PATH + 3];
-  const size_t units = wcslen(path);
-  command[0] = L'"';
-  memcpy(command + 1, path, units * sizeof(wchar_t));
-  command[units + 1] = L'"';
-  command[units + 2] = L'\0';
-  STARTUPINFOW startup = {};
+intptr_t StartProgram(const char* path, const char* directory) {
+  char command[MAX_PATH + 3];
+  const size_t length = strlen(path);
+  if (length > MAX_PATH) return ERROR_FILE_NOT_FOUND;
+  command[0] = '"';
+  memcpy(command + 1, path, length);
+  memcpy(command + 1 + length, "\"", 2);
+  STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(path, command, nullptr, nullptr, FALSE, 0, nullptr, directory, &startup, &process)) {
+  if (!CreateProcessA(path, command, nullptr, nullptr, FALSE, 0, nullptr, directory, &startup, &process)) {
     const DWORD error = GetLastError();
     return error < 32 ? static_cast<intptr_t>(error) : ERROR_BAD_FORMAT;
   }
-  ScopedHandle thread(process.hThread);
-  ScopedHandle child(process.hProcess);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
   return kStarted;
 }
 
 // Any other type, elevated: opened with the class that HKEY_LOCAL_MACHINE
-// registers for its extension, never the merged view. No class there: the
-// shell's "no association" (31), nothing started.
-intptr_t OpenWithMachineClass(const wchar_t* path, const wchar_t* directory, const wchar_t* extension) {
-  constexpr intptr_t kNoAssociation = 31;  // SE_ERR_NOASSOC
-  wchar_t key[MAX_PATH + 32] = L"Software\\Classes\\";
-  const size_t prefix = wcslen(key);
-  const size_t length = wcslen(extension);
-  if (length == 0 || prefix + length >= MAX_PATH) return kNoAssociation;
-  memcpy(key + prefix, extension, (length + 1) * sizeof(wchar_t));
-  wchar_t program_id[MAX_PATH] = {};
-  DWORD size = sizeof program_id - sizeof(wchar_t);
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, key, nullptr, RRF_RT_REG_SZ, nullptr, program_id, &size) != ERROR_SUCCESS ||
-      program_id[0] == L'\0' || prefix + wcslen(program_id) >= MAX_PATH) {
+// registers for its extension (`extension`, from the dot), never the merged
+// view. No class there: the shell's "no association", nothing started.
+intptr_t OpenWithMachineClass(const char* path, const char* directory, const char* extension) {
+  char key[2 * MAX_PATH] = "Software\\Classes\\";
+  const size_t prefix = strlen(key);
+  char* name = key + prefix;
+  DWORD size = MAX_PATH;
+  if (strlen(extension) >= MAX_PATH) return kNoAssociation;
+  memcpy(name, extension, strlen(extension) + 1);
+  // The extension's class name, read into the place of the extension.
+  char class_name[MAX_PATH];
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, key, nullptr, RRF_RT_REG_SZ, nullptr, class_name, &size) != ERROR_SUCCESS ||
+      class_name[0] == '\0') {
     return kNoAssociation;
   }
-  memcpy(key + prefix, program_id, (wcslen(program_id) + 1) * sizeof(wchar_t));
+  memcpy(name, class_name, size);
   HKEY class_key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &class_key) != ERROR_SUCCESS) return kNoAssociation;
-  SHELLEXECUTEINFOW info = {};
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &class_key) != ERROR_SUCCESS) return kNoAssociation;
+  SHELLEXECUTEINFOA info = {};
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_CLASSKEY | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-  info.lpVerb = L"open";
+  info.lpVerb = "open";
   info.lpFile = path;
   info.lpDirectory = directory;
   info.nShow = SW_SHOWNORMAL;
   info.hkeyClass = class_key;
-  ShellExecuteExW(&info);
+  ShellExecuteExA(&info);
   RegCloseKey(class_key);
   return reinterpret_cast<intptr_t>(info.hInstApp);
 }
@@ -83,16 +81,11 @@ intptr_t ShellOpen(const char* path, const char* directory) {
   HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   intptr_t result = 0;
   if (IsElevated()) {
-    wchar_t wide_path[MAX_PATH];
-    wchar_t wide_directory[MAX_PATH];
-    if (WidenAnsi(path, -1, wide_path, MAX_PATH) == 0 || WidenAnsi(directory, -1, wide_directory, MAX_PATH) == 0) {
-      result = ERROR_FILE_NOT_FOUND;
-    } else {
-      const wchar_t* dot = wcsrchr(wide_path, L'.');
-      const wchar_t* extension = dot && !wcschr(dot, L'\\') ? dot : L"";
-      result = lstrcmpiW(extension, L".exe") == 0 ? StartProgram(wide_path, wide_directory)
-                                                  : OpenWithMachineClass(wide_path, wide_directory, extension);
-    }
+    // The extension: from the last dot of the last component.
+    const char* dot = strrchr(path, '.');
+    const char* extension = dot && !strchr(dot, '\\') ? dot : "";
+    result = lstrcmpiA(extension, ".exe") == 0 ? StartProgram(path, directory)
+                                               : OpenWithMachineClass(path, directory, extension);
   } else {
     result = reinterpret_cast<intptr_t>(ShellExecuteA(nullptr, "open", path, nullptr, directory, SW_SHOWNORMAL));
   }
