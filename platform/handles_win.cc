@@ -39,6 +39,11 @@ HANDLE OpenRelative(HANDLE parent, const wchar_t* name, size_t units, ACCESS_MAS
   return handle.release();
 }
 
+bool MarkForDeletion(HANDLE entry) {
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  return SetFileInformationByHandle(entry, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
 bool QueryProcessToken(TOKEN_INFORMATION_CLASS what, void* buffer, DWORD size) {
   ScopedHandle token;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive())) return false;

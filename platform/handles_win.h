@@ -82,6 +82,10 @@ HANDLE OpenNoFollow(const char* path, DWORD access, DWORD share, DWORD dispositi
 HANDLE OpenRelative(HANDLE parent, const wchar_t* name, size_t units, ACCESS_MASK access, ULONG share,
                     ULONG disposition, ULONG options);
 
+// Deletes the entry open as `entry` (opened with DELETE access) when its last
+// handle closes: what was checked through the handle is what goes.
+bool MarkForDeletion(HANDLE entry);
+
 // Reads `what` of this process's token into `buffer` (capacity `size`).
 bool QueryProcessToken(TOKEN_INFORMATION_CLASS what, void* buffer, DWORD size);
 

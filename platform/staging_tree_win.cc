@@ -37,11 +37,6 @@ Kind KindOf(HANDLE entry, DWORD* attributes, DWORD* links, uint64_t* id) {
   return KindOfAttributes(info.dwFileAttributes);
 }
 
-bool MarkForDeletion(HANDLE entry) {
-  FILE_DISPOSITION_INFO disposition = {TRUE};
-  return SetFileInformationByHandle(entry, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
-}
-
 // Whose the open folder is, read through its handle: the administrators or
 // the system; or the running account where `account_owned`, and then only
 // if nobody else may change it and, where this run's own folder carries an

@@ -190,15 +190,15 @@ bool CreatePrivateDirectory(const char* path, DirectoryHold* hold, bool* owned_b
   // runs from taking it for an earlier one and removing it. Write sharing
   // stays: moving the copy into place opens the folder for writing. Only the
   // administrators and the system may write to it.
-  ScopedHandle dir(OpenNoFollow(path, FILE_LIST_DIRECTORY | READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  // Delete access: a folder that fails the checks goes through this handle.
+  ScopedHandle dir(OpenNoFollow(path, FILE_LIST_DIRECTORY | READ_CONTROL | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
   // If another run clearing earlier folders took it between the two calls,
   // this open fails (the folder is gone, or held for deletion).
   if (!dir.valid()) return false;
   DWORD error = CheckPrivate(dir.get(), fallback, owned_by_account);
   if (error != ERROR_SUCCESS) {
-    dir.reset();
-    RemoveDirectoryA(path);
+    MarkForDeletion(dir.get());
     return Fail(error);
   }
   hold->Release();
