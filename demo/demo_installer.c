@@ -37,6 +37,22 @@ static void RecordFolderAcl(const char* record, char* path) {
   *slash = '\\';
 }
 
+/* RECORD.cwd: the folder this process was started in. */
+static void RecordStartFolder(const char* record) {
+  char cwd_record[MAX_PATH + 16];
+  char folder[MAX_PATH + 1];
+  DWORD n = GetCurrentDirectoryA(sizeof folder, folder);
+  HANDLE file;
+  DWORD written;
+  if (n == 0 || n >= sizeof folder || lstrlenA(record) + 5 > MAX_PATH) return;
+  lstrcpyA(cwd_record, record);
+  lstrcatA(cwd_record, ".cwd");
+  file = CreateFileA(cwd_record, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (file == INVALID_HANDLE_VALUE) return;
+  WriteFile(file, folder, n, &written, NULL);
+  CloseHandle(file);
+}
+
 /* RECORD.elevated: whether this process runs elevated, as setup.exe decides. */
 static void RecordElevation(const char* record) {
   char elevated_record[MAX_PATH + 16];
@@ -79,6 +95,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
   path[n - 1] = 0;
   RecordFolderAcl(record, path);
   RecordElevation(record);
+  RecordStartFolder(record);
   if (GetEnvironmentVariableA("PATHWARDEN_LINGER", linger, sizeof linger)) Sleep((DWORD)atoi(linger));
   return 0;
 }

@@ -1,5 +1,7 @@
 #include "logic/install.h"
 
+#include <algorithm>
+
 #include "logic/config.h"
 #include "logic/decision.h"
 #include "logic/log.h"
@@ -62,9 +64,13 @@ void CopyAndOpen(const std::string& source, const std::string& target, const std
   platform::SetNormalAttributes(target.c_str());
   // Started in the folder it was copied to, not in whatever folder the
   // deployment tool left us in: elevated, the private folder that only the
-  // administrators can change; otherwise the user's temporary folder, where
-  // a double-click on the copy would have started it too.
-  intptr_t opened = platform::ShellOpen(target.c_str(), target_dir.c_str());
+  // administrators can change; otherwise the user's temporary folder. For an
+  // installer in a subfolder ("bin\client.exe"), that subfolder, where a
+  // double-click on the copy would have started it too.
+  const size_t slash =
+      std::max(FindLastSeparator(name, platform::kPathSeparator) + 1, FindLastSeparator(name, '/') + 1);
+  const std::string start_dir = target_dir + name.substr(0, slash);
+  intptr_t opened = platform::ShellOpen(target.c_str(), start_dir.c_str());
   if (opened <= 32) {
     Log(StringPrintf(log_text::kShellExecuteFailed, static_cast<int>(opened)));
   }

@@ -21,6 +21,11 @@ static_assert(sizeof(kRule) - 1 == 71, "the rule line is 71 equals signs");
 
 // The dialog and the pass around it.
 inline constexpr char kInitDialog[] = "CSetupDlg::OnInitDialog";
+// An elevated run's lines when the log's own file cannot be trusted (someone
+// else's, a link, a folder): the first line after the run's first message,
+// in a file made new beside the log.
+inline constexpr char kLogNotTrusted[] =
+    "WriteLog - The log <%s> cannot be trusted, error <%u>: this run's lines are in this file.";
 inline constexpr char kDialogFailed[] =
     "CSetupDlg::OnInitDialog - The setup dialog could not be created, error <%lu>. Quit installation...";
 inline constexpr char kWorkerFailed[] =

@@ -20,31 +20,40 @@ constexpr size_t kPrefixLength = sizeof kPrefix - 1;
 
 void Log(const std::string& message) { WriteLog(g_szLogPath, message.c_str()); }
 
-// At most this many earlier folders are considered in one run: anyone may
-// make entries in the shared folder, as many as they like, and memory that
+// At most this many earlier folders are cleared in one run: memory that
 // runs out ends the process without a line. Later runs take the rest.
 constexpr size_t kMaxEarlierFolders = 64;
 
 struct Candidates {
+  const std::string* base;
   const std::string* own_name;
+  bool account_owned;
   std::vector<std::string> names;
+  size_t seen;     // folders that may be ours, all of the listing's
+  int left_alone;  // names of ours on someone else's entries
 };
 
-// Keeps, as the listing reads them, only names of ours but the run's own.
+// Which earlier folders a run takes must not depend on names anyone can
+// choose: everyone may make entries in the shared folder, as many as they
+// like and named to list first. Only folders owned as ours are kept, and of
+// those, when there are more than the cap, a uniform random sample of the
+// whole listing (reservoir sampling).
 void CollectCandidate(void* context, const char* name) {
-  auto* candidates = static_cast<Candidates*>(context);
-  if (candidates->names.size() < kMaxEarlierFolders && IsStagingFolderName(name) && *candidates->own_name != name) {
-    candidates->names.emplace_back(name);
+  auto* c = static_cast<Candidates*>(context);
+  if (!IsStagingFolderName(name) || *c->own_name == name) return;
+  if (!platform::OwnedLikeStagingFolder(c->base->c_str(), name, c->account_owned)) {
+    ++c->left_alone;
+    return;
   }
-}
-
-// Sixteen random hexadecimal digits; empty if the system has no randomness.
-std::string RandomHex() {
-  uint8_t bytes[8];
-  if (!platform::RandomBytes(bytes, sizeof bytes)) return std::string();
-  std::string hex;
-  for (uint8_t b : bytes) hex += StringPrintf("%02x", b);
-  return hex;
+  ++c->seen;
+  if (c->names.size() < kMaxEarlierFolders) {
+    c->names.emplace_back(name);
+    return;
+  }
+  uint32_t random = 0;
+  if (!platform::RandomBytes(reinterpret_cast<uint8_t*>(&random), sizeof random)) return;
+  const size_t slot = random % c->seen;
+  if (slot < kMaxEarlierFolders) c->names[slot] = name;
 }
 
 }  // namespace
@@ -71,9 +80,10 @@ bool IsStagingFolderName(const std::string& name) {
 
 StagingCleanup RemoveEarlierStagingFolders(const std::string& base, const std::string& own_name, bool account_owned) {
   StagingCleanup result;
-  Candidates candidates{&own_name, {}};
+  Candidates candidates{&base, &own_name, account_owned, {}, 0, 0};
   candidates.names.reserve(kMaxEarlierFolders);
   if (!platform::ListDirectory(base.c_str(), CollectCandidate, &candidates)) return result;
+  result.left_alone = candidates.left_alone;
   for (const std::string& name : candidates.names) {
     // The base is shared: anyone may have made an entry of this name. The
     // whole check and removal happens behind the boundary, on held handles.

@@ -67,3 +67,14 @@ int CompareNoCase(const std::string& a, const std::string& b) {
   if (j < b.size()) return -1;
   return 0;
 }
+
+std::string RandomHex() {
+  uint8_t bytes[8];
+  if (!platform::RandomBytes(bytes, sizeof bytes)) return std::string();
+  char hex[2 * sizeof bytes];
+  for (size_t i = 0; i < sizeof bytes; ++i) {
+    hex[2 * i] = "0123456789abcdef"[bytes[i] >> 4];
+    hex[2 * i + 1] = "0123456789abcdef"[bytes[i] & 15];
+  }
+  return std::string(hex, sizeof hex);
+}

@@ -22,4 +22,8 @@ size_t FindLastSeparator(const std::string& text, char separator);
 // upper-case mapping. Returns <0, 0 or >0; a text that ends first sorts first.
 int CompareNoCase(const std::string& a, const std::string& b);
 
+// Sixteen random lower-case hexadecimal digits, for names nobody can guess;
+// empty if the system has no randomness.
+std::string RandomHex();
+
 #endif  // PATHWARDEN_LOGIC_TEXT_H_

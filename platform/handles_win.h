@@ -72,6 +72,20 @@ using ScopedLocalMemory = ScopedGeneric<LocalMemoryTraits>;
 // FILE_FLAG_BACKUP_SEMANTICS). INVALID_HANDLE_VALUE on failure.
 HANDLE OpenNoFollow(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
 
+// Opens `name` (`units` UTF-16 units) relative to the open folder `parent`
+// (null: `name` is a whole NT path, "\??\C:\..."), never what a reparse
+// point names, and never waiting for the holder of an opportunistic lock on
+// it: such an open is given up. `share` is the sharing allowed to others,
+// `disposition` and `options` NtCreateFile's (FILE_OPEN, FILE_CREATE;
+// FILE_DIRECTORY_FILE...). INVALID_HANDLE_VALUE on failure, with
+// ERROR_SHARING_VIOLATION as the last error when that was why.
+HANDLE OpenRelative(HANDLE parent, const wchar_t* name, size_t units, ACCESS_MASK access, ULONG share,
+                    ULONG disposition, ULONG options);
+
+// Deletes the entry open as `entry` (opened with DELETE access) when its last
+// handle closes: what was checked through the handle is what goes.
+bool MarkForDeletion(HANDLE entry);
+
 // Reads `what` of this process's token into `buffer` (capacity `size`).
 bool QueryProcessToken(TOKEN_INFORMATION_CLASS what, void* buffer, DWORD size);
 

@@ -19,6 +19,11 @@ namespace platform {
 // not reported.
 bool AppendTextToFile(const char* path, const char* text, size_t length);
 
+// As AppendTextToFile, but only into a file it makes new at `path`: when
+// an entry of that name is there already (anyone's, of any kind) nothing is
+// written, the entry is left as it was, and the result is false.
+bool CreateTextFile(const char* path, const char* text, size_t length);
+
 }  // namespace platform
 
 #endif  // PATHWARDEN_PLATFORM_LOG_FILE_H_

@@ -22,8 +22,9 @@ namespace {
 // none through a symbolic link, since the user's own temporary folder is the
 // unelevated half's to arrange; the file is then opened relative to its held
 // folder. Returns the descriptor or -1 with errno set.
-int OpenLog(const char* path, bool elevated) {
-  const int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+// With `create_new` only a file made by this open is taken (O_EXCL).
+int OpenLog(const char* path, bool elevated, bool create_new) {
+  const int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (create_new ? O_EXCL : 0);
   if (!elevated) return open(path, flags, 0666);
   if (path[0] != '/') {
     errno = EINVAL;
@@ -49,16 +50,14 @@ int OpenLog(const char* path, bool elevated) {
   return fd;
 }
 
-}  // namespace
-
-bool AppendTextToFile(const char* path, const char* text, size_t length) {
+bool WriteLogFile(const char* path, const char* text, size_t length, bool create_new) {
   // O_APPEND makes each write land at the end as one piece, whoever else
   // appends at the same time. A symbolic link is not followed, and a file
   // with a second name is refused: a privileged writer would otherwise
   // append to whatever file the link's owner chose. Non-blocking: a FIFO in
   // its place, or a lease someone holds on it, cannot hold the open.
   const bool elevated = IsElevated();
-  int fd = OpenLog(path, elevated);
+  int fd = OpenLog(path, elevated, create_new);
   if (fd < 0) return SetError(static_cast<uint32_t>(errno));
   struct stat st;
   // Elevated, a log that anyone else made first is not written to: they
@@ -77,6 +76,16 @@ bool AppendTextToFile(const char* path, const char* text, size_t length) {
   }
   close(fd);
   return true;
+}
+
+}  // namespace
+
+bool AppendTextToFile(const char* path, const char* text, size_t length) {
+  return WriteLogFile(path, text, length, false);
+}
+
+bool CreateTextFile(const char* path, const char* text, size_t length) {
+  return WriteLogFile(path, text, length, true);
 }
 
 }  // namespace platform

@@ -15,6 +15,8 @@ namespace platform {
 
 namespace {
 
+constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 // Writers of one log serialise on a lock of one byte far beyond any end of
 // file: it restricts no one's reading or writing of the file's data. The
 // system places append-only writes at the end of the file, but not every
@@ -60,33 +62,6 @@ bool IsPlainSingleFile(HANDLE file) {
   return info.nNumberOfLinks == 1;
 }
 
-using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
-                                        ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
-
-// The open of one path component relative to the open folder `parent`
-// (null: `name` is a whole NT path), never what a reparse point names.
-// FILE_COMPLETE_IF_OPLOCKED: an opportunistic lock someone holds on it makes
-// the open return at once instead of waiting for the lock's holder, and
-// then it is given up.
-HANDLE OpenRelative(NtCreateFileFn create, HANDLE parent, wchar_t* name, size_t units, ACCESS_MASK access,
-                    ULONG disposition, ULONG options) {
-  UNICODE_STRING text = {static_cast<USHORT>(units * sizeof(wchar_t)), static_cast<USHORT>(units * sizeof(wchar_t)),
-                         name};
-  OBJECT_ATTRIBUTES object;
-  InitializeObjectAttributes(&object, &text, OBJ_CASE_INSENSITIVE, parent, nullptr);
-  IO_STATUS_BLOCK status = {};
-  ScopedHandle handle;
-  constexpr NTSTATUS kOplockBreakInProgress = 0x00000108;
-  const NTSTATUS result =
-      create(handle.receive(), access | SYNCHRONIZE, &object, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
-             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition,
-             options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT | FILE_COMPLETE_IF_OPLOCKED, nullptr, 0);
-  if (result == kOplockBreakInProgress) return INVALID_HANDLE_VALUE;
-  constexpr NTSTATUS kSharingViolation = static_cast<NTSTATUS>(0xC0000043);
-  if (result == kSharingViolation) SetLastError(ERROR_SHARING_VIOLATION);
-  return result >= 0 ? handle.release() : INVALID_HANDLE_VALUE;
-}
-
 // An elevated run's log: the user's temporary folder is the unelevated
 // half's to arrange. Each folder from the drive's root down is opened
 // relative to the one above it and refused if it is a reparse point (a link
@@ -95,14 +70,14 @@ HANDLE OpenRelative(NtCreateFileFn create, HANDLE parent, wchar_t* name, size_t 
 // Walks the NT path `wide` from its drive's root through the folder that
 // ends at unit `end` (its last separator): each folder opened relative to
 // the one above and refused if it is a reparse point. Returns that folder.
-HANDLE OpenFolderChain(NtCreateFileFn create, wchar_t* wide, size_t end) {
+HANDLE OpenFolderChain(wchar_t* wide, size_t end) {
   // "\??\C:\" first, then each component.
-  ScopedHandle dir(OpenRelative(create, nullptr, wide, 7, FILE_LIST_DIRECTORY, FILE_OPEN, FILE_DIRECTORY_FILE));
+  ScopedHandle dir(OpenRelative(nullptr, wide, 7, FILE_LIST_DIRECTORY, kShareAll, FILE_OPEN, FILE_DIRECTORY_FILE));
   size_t start = 7;
   for (size_t i = start; i < end && dir.valid(); ++i) {
     if (wide[i] != L'\\') continue;
     if (i > start) {
-      dir.reset(OpenRelative(create, dir.get(), wide + start, i - start, FILE_LIST_DIRECTORY, FILE_OPEN,
+      dir.reset(OpenRelative(dir.get(), wide + start, i - start, FILE_LIST_DIRECTORY, kShareAll, FILE_OPEN,
                              FILE_DIRECTORY_FILE));
     }
     start = i + 1;
@@ -122,13 +97,11 @@ ScopedHandle g_folder;
 wchar_t g_folder_path[MAX_PATH + 8];
 size_t g_folder_units = 0;
 
-HANDLE OpenElevatedLog(const char* path) {
-  // Looked up at run time: ntdll is always loaded, and no import is added.
-  const auto create = reinterpret_cast<NtCreateFileFn>(
-      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtCreateFile")));
+// `disposition`: FILE_OPEN_IF, or FILE_CREATE for a file made new.
+HANDLE OpenElevatedLog(const char* path, ULONG disposition) {
   wchar_t wide[MAX_PATH + 8] = L"\\??\\";
   const int units = WidenAnsi(path, -1, wide + 4, MAX_PATH + 1);
-  if (!create || units < 4 || wide[5] != L':' || wide[6] != L'\\') return INVALID_HANDLE_VALUE;
+  if (units < 4 || wide[5] != L':' || wide[6] != L'\\') return INVALID_HANDLE_VALUE;
   const size_t length = static_cast<size_t>(units) - 1 + 4;
   size_t name = 0;
   for (size_t i = 0; i < length; ++i) {
@@ -137,14 +110,14 @@ HANDLE OpenElevatedLog(const char* path) {
   if (name >= length) return INVALID_HANDLE_VALUE;
   AcquireSRWLockExclusive(&g_folder_lock);
   if (!g_folder.valid() || g_folder_units != name || memcmp(g_folder_path, wide, name * sizeof(wchar_t)) != 0) {
-    g_folder.reset(OpenFolderChain(create, wide, name));
+    g_folder.reset(OpenFolderChain(wide, name));
     g_folder_units = g_folder.valid() ? name : 0;
     memcpy(g_folder_path, wide, name * sizeof(wchar_t));
   }
   HANDLE file = !g_folder.valid() ? INVALID_HANDLE_VALUE
-                                  : OpenRelative(create, g_folder.get(), wide + name, length - name,
-                                                 FILE_APPEND_DATA | FILE_READ_DATA | READ_CONTROL, FILE_OPEN_IF,
-                                                 FILE_NON_DIRECTORY_FILE);
+                                  : OpenRelative(g_folder.get(), wide + name, length - name,
+                                                 FILE_APPEND_DATA | FILE_READ_DATA | READ_CONTROL, kShareAll,
+                                                 disposition, FILE_NON_DIRECTORY_FILE);
   ReleaseSRWLockExclusive(&g_folder_lock);
   return file;
 }
@@ -165,9 +138,9 @@ bool OwnedByUs(HANDLE file) {
 // Whether the run is elevated: -1 until first asked.
 volatile int g_elevated = -1;
 
-}  // namespace
+// Appends to the log `path`, or with `create_new` to a file made new there.
 
-bool AppendTextToFile(const char* path, const char* text, size_t length) {
+bool WriteLogFile(const char* path, const char* text, size_t length, bool create_new) {
   // Asked once: the token does not change during a run. A plain variable,
   // not a guarded static (the guard brings the C++ exception machinery);
   // two threads asking at once get the same answer.
@@ -182,10 +155,9 @@ bool AppendTextToFile(const char* path, const char* text, size_t length) {
   ScopedHandle file;
   for (;;) {
     SetLastError(ERROR_ACCESS_DENIED);
-    file.reset(elevated ? OpenElevatedLog(path)
-                        : OpenNoFollow(path, FILE_APPEND_DATA | FILE_READ_DATA,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL));
+    file.reset(elevated ? OpenElevatedLog(path, create_new ? FILE_CREATE : FILE_OPEN_IF)
+                        : OpenNoFollow(path, FILE_APPEND_DATA | FILE_READ_DATA, kShareAll,
+                                       create_new ? CREATE_NEW : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL));
     if (file.valid()) break;
     // A scanner or an editor may hold the file without sharing for a moment:
     // wait a little rather than lose the line.
@@ -214,6 +186,16 @@ bool AppendTextToFile(const char* path, const char* text, size_t length) {
   WriteFile(file.get(), crlf.data(), static_cast<DWORD>(crlf.size()), &written, nullptr);
   if (locked) UnlockFileEx(file.get(), 0, 1, 0, &region);
   return true;
+}
+
+}  // namespace
+
+bool AppendTextToFile(const char* path, const char* text, size_t length) {
+  return WriteLogFile(path, text, length, false);
+}
+
+bool CreateTextFile(const char* path, const char* text, size_t length) {
+  return WriteLogFile(path, text, length, true);
 }
 
 }  // namespace platform

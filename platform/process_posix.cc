@@ -11,10 +11,13 @@
 
 #include "platform/process.h"
 #include "platform/posix_internal.h"
+#include "platform/system.h"
 
 namespace platform {
 
 namespace {
+
+constexpr char kSystemOpener[] = "/usr/bin/xdg-open";
 
 // Finds `name` on PATH; empty if absent.
 std::string FindOnPath(const char* name) {
@@ -43,7 +46,9 @@ intptr_t ShellOpen(const char* path, const char* directory) {
   std::string program = path;
   std::string argument;
   if (!S_ISREG(st.st_mode) || access(path, X_OK) != 0) {
-    program = FindOnPath("xdg-open");
+    // Elevated, only the system's opener: PATH is the user's to arrange, as
+    // the user's own file associations are on Windows.
+    program = IsElevated() ? (access(kSystemOpener, X_OK) == 0 ? kSystemOpener : "") : FindOnPath("xdg-open");
     if (program.empty()) return kNoAssociation;
     argument = path;
   }

@@ -38,8 +38,8 @@ class DirectoryHold {
 };
 
 // Creates the new directory `path` owned by the administrators (root), with
-// full control for the system and administrators, read and execute for users
-// and nothing inherited; holds it with `hold` and checks through that handle
+// full control for the system and administrators, no rights for users (who
+// could otherwise hold it in use for ever) and nothing inherited; holds it with `hold` and checks through that handle
 // that it is a directory and not a reparse point or link, still at `path`,
 // and that nobody but the system, the administrators and its owner may
 // change it. Sets `*owned_by_account` when the system gave it to the running

@@ -76,12 +76,13 @@ bool CreatePrivateDirectory(const char* path, DirectoryHold* hold, bool* owned_b
   if (!error && flock(fd, LOCK_EX | LOCK_NB) != 0) error = static_cast<uint32_t>(errno);
   struct stat st = {};
   struct stat at_path = {};
-  // Readable by all, changed by its owner only; then checked as made.
-  if (!error && (fchmod(fd, 0755) != 0 || fstat(fd, &st) != 0 || lstat(path, &at_path) != 0)) {
+  // Its owner's only, as made (whatever the umask): nobody else can open it
+  // to keep it in use or lock it first. Then checked as made.
+  if (!error && (fchmod(fd, 0700) != 0 || fstat(fd, &st) != 0 || lstat(path, &at_path) != 0)) {
     error = static_cast<uint32_t>(errno);
   }
   if (!error && (st.st_dev != at_path.st_dev || st.st_ino != at_path.st_ino || st.st_nlink == 0)) error = ENOENT;
-  if (!error && (!S_ISDIR(st.st_mode) || (st.st_mode & 07777) != 0755)) error = EPERM;
+  if (!error && (!S_ISDIR(st.st_mode) || (st.st_mode & 07777) != 0700)) error = EPERM;
   if (!error && ClassifyOwner(st.st_uid) == FolderOwner::kOther) error = EPERM;
   if (error) {
     if (fd >= 0) close(fd);

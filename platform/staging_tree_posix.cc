@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
+
 #include "platform/posix_internal.h"
 #include "platform/system.h"
 #include "platform/staging_posix.h"
@@ -73,8 +75,9 @@ enum class Pass { kCheck, kRemove };
 // opened relative to its parent's; each entry named relative to the held
 // parent, so a link put in place of a checked folder is never followed.
 // kCheck: true when no file below is in use. kRemove: true when all is gone.
-// `length` is the path length so far, held to the Windows limit.
-bool Walk(int dir, size_t length, Pass pass, int depth) {
+// Entries are named only relative to their held parent, so no path of the
+// whole, however long, is ever formed or limited.
+bool Walk(int dir, Pass pass, int depth) {
   if (depth >= 32) return false;
   Descriptor listing(dup(dir));
   if (listing.get() < 0) return false;
@@ -86,11 +89,6 @@ bool Walk(int dir, size_t length, Pass pass, int depth) {
   for (struct dirent* entry = readdir(stream); entry && (whole || pass == Pass::kRemove); entry = readdir(stream)) {
     const char* name = entry->d_name;
     if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
-    const size_t child_length = length + 1 + strlen(name);
-    if (child_length >= kPathBufferSize) {
-      whole = false;
-      continue;
-    }
     struct stat st;
     if (fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
       whole = false;
@@ -102,7 +100,7 @@ bool Walk(int dir, size_t length, Pass pass, int depth) {
       struct stat held;
       // What is entered must be what was looked at: the same directory.
       ok = sub.get() >= 0 && fstat(sub.get(), &held) == 0 && held.st_dev == st.st_dev && held.st_ino == st.st_ino &&
-           Walk(sub.get(), child_length, pass, depth + 1);
+           Walk(sub.get(), pass, depth + 1);
       if (ok && pass == Pass::kRemove) ok = unlinkat(dir, name, AT_REMOVEDIR) == 0;
     } else if (pass == Pass::kCheck) {
       // The kernel refuses to open a running program's file for writing.
@@ -123,6 +121,24 @@ bool Walk(int dir, size_t length, Pass pass, int depth) {
 
 }  // namespace
 
+namespace {
+
+// Whose the directory is: root's; or the running account's where
+// `account_owned`, and then only if nobody else may change it.
+bool OwnedAsOurs(const struct stat& st, bool account_owned) {
+  const FolderOwner owner = ClassifyOwner(st.st_uid);
+  return S_ISDIR(st.st_mode) && (owner == FolderOwner::kAdministrators ||
+                                 (account_owned && owner == FolderOwner::kAccount && (st.st_mode & 022) == 0));
+}
+
+}  // namespace
+
+bool OwnedLikeStagingFolder(const char* base, const char* name, bool account_owned) {
+  const std::string path = std::string(base) + name;
+  struct stat st;
+  return path.size() < kPathBufferSize && lstat(path.c_str(), &st) == 0 && OwnedAsOurs(st, account_owned);
+}
+
 ClearOutcome ClearStagingFolder(const char* base, const char* name, bool account_owned) {
   Descriptor parent(OpenFolder(base));
   const size_t length = strlen(base) + strlen(name);
@@ -130,18 +146,12 @@ ClearOutcome ClearStagingFolder(const char* base, const char* name, bool account
   Descriptor top(OpenFolderAt(parent.get(), name));
   struct stat st;
   if (top.get() < 0 || fstat(top.get(), &st) != 0 || !S_ISDIR(st.st_mode)) return ClearOutcome::kNotOurs;
-  // Whose it is, read through the descriptor that is acted on. The
-  // account's folder only where the system gives our folders to it, and only
-  // if nobody else may change it.
-  const FolderOwner owner = ClassifyOwner(st.st_uid);
-  if (!(owner == FolderOwner::kAdministrators ||
-        (account_owned && owner == FolderOwner::kAccount && (st.st_mode & 022) == 0))) {
-    return ClearOutcome::kNotOurs;
-  }
+  // Whose it is, read through the descriptor that is acted on.
+  if (!OwnedAsOurs(st, account_owned)) return ClearOutcome::kNotOurs;
   // Held while it is checked and cleared, so that no run can take it as its
   // new folder meanwhile; a run's own hold makes this fail.
   if (flock(top.get(), LOCK_EX | LOCK_NB) != 0) return ClearOutcome::kInUse;
-  if (!Walk(top.get(), length, Pass::kCheck, 0) || !Walk(top.get(), length, Pass::kRemove, 0)) {
+  if (!Walk(top.get(), Pass::kCheck, 0) || !Walk(top.get(), Pass::kRemove, 0)) {
     return ClearOutcome::kInUse;
   }
   // The name must still be the held folder: otherwise it is someone else's.

@@ -16,6 +16,7 @@ namespace platform {
 using internal::ClassifyOwner;
 using internal::FolderOwner;
 using internal::OnlyTrustedMayChange;
+using internal::OwnerRightsLimited;
 
 namespace {
 
@@ -36,23 +37,6 @@ bool IsRunningAccount(PSID sid) {
 
 bool IsAdministratorsOrSystem(PSID sid) {
   return IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || IsWellKnownSid(sid, WinLocalSystemSid);
-}
-
-// True when the list holds an OWNER RIGHTS entry for the folder itself:
-// it replaces the rights an owner has implicitly (rewriting the list), so
-// with read and execute only, owning the folder gains nothing.
-bool OwnerRightsLimited(PACL dacl) {
-  ACL_SIZE_INFORMATION size = {};
-  if (!dacl || !GetAclInformation(dacl, &size, sizeof size, AclSizeInformation)) return false;
-  for (DWORD i = 0; i < size.AceCount; ++i) {
-    void* raw = nullptr;
-    if (!GetAce(dacl, i, &raw)) return false;
-    const ACE_HEADER* header = static_cast<ACE_HEADER*>(raw);
-    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE)) continue;
-    PSID sid = &static_cast<ACCESS_ALLOWED_ACE*>(raw)->SidStart;
-    if (IsWellKnownSid(sid, WinCreatorOwnerRightsSid)) return true;
-  }
-  return false;
 }
 
 // Checks the open folder: a plain directory, owned by the administrators or
@@ -76,7 +60,8 @@ DWORD CheckPrivate(HANDLE dir, bool fallback, bool* owned_by_account) {
   FolderOwner kind = ClassifyOwner(owner);
   if (kind == FolderOwner::kAccount) {
     *owned_by_account = true;
-    if (fallback && !OwnerRightsLimited(dacl)) error = ERROR_INVALID_OWNER;
+    internal::g_account_folders_limited = OwnerRightsLimited(dacl);
+    if (fallback && !internal::g_account_folders_limited) error = ERROR_INVALID_OWNER;
   } else if (kind != FolderOwner::kAdministrators) {
     error = ERROR_INVALID_OWNER;
   }
@@ -100,6 +85,22 @@ BOOL CreateWithDescriptor(const char* path, const char* sddl) {
 }  // namespace
 
 namespace internal {
+
+bool g_account_folders_limited = false;
+
+bool OwnerRightsLimited(PACL dacl) {
+  ACL_SIZE_INFORMATION size = {};
+  if (!dacl || !GetAclInformation(dacl, &size, sizeof size, AclSizeInformation)) return false;
+  for (DWORD i = 0; i < size.AceCount; ++i) {
+    void* raw = nullptr;
+    if (!GetAce(dacl, i, &raw)) return false;
+    const ACE_HEADER* header = static_cast<ACE_HEADER*>(raw);
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE)) continue;
+    PSID sid = &static_cast<ACCESS_ALLOWED_ACE*>(raw)->SidStart;
+    if (IsWellKnownSid(sid, WinCreatorOwnerRightsSid)) return true;
+  }
+  return false;
+}
 
 FolderOwner ClassifyOwner(PSID owner) {
   if (!owner || !IsValidSid(owner)) return FolderOwner::kOther;
@@ -171,10 +172,11 @@ bool CreatePrivateDirectory(const char* path, DirectoryHold* hold, bool* owned_b
   // Owned by the administrators, not the account: an elevated administrator's
   // unelevated half is the same account, and an owner may always rewrite
   // the list, unless an OWNER RIGHTS entry says otherwise. Full control for
-  // the system and administrators, read and execute for users and for
-  // whoever owns it, nothing inherited from the shared folder.
-  static const char kDescriptor[] =
-      "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;OW)";
+  // the system and administrators, read and execute for whoever owns it,
+  // nothing inherited from the shared folder, and nothing for users: the
+  // installer runs with the administrators' or the system's rights, and a
+  // user who could open the folder could keep it in use for ever.
+  static const char kDescriptor[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;OW)";
   BOOL created = CreateWithDescriptor(path, kDescriptor);
   const bool fallback = !created && GetLastError() == ERROR_INVALID_OWNER;
   if (fallback) {
@@ -185,16 +187,18 @@ bool CreatePrivateDirectory(const char* path, DirectoryHold* hold, bool* owned_b
   }
   if (!created) return false;
   // Holding the folder with read access and no delete sharing keeps other
-  // runs from taking it for an earlier one and removing it.
-  ScopedHandle dir(OpenNoFollow(path, FILE_LIST_DIRECTORY | READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  // runs from taking it for an earlier one and removing it. Write sharing
+  // stays: moving the copy into place opens the folder for writing. Only the
+  // administrators and the system may write to it.
+  // Delete access: a folder that fails the checks goes through this handle.
+  ScopedHandle dir(OpenNoFollow(path, FILE_LIST_DIRECTORY | READ_CONTROL | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
   // If another run clearing earlier folders took it between the two calls,
   // this open fails (the folder is gone, or held for deletion).
   if (!dir.valid()) return false;
   DWORD error = CheckPrivate(dir.get(), fallback, owned_by_account);
   if (error != ERROR_SUCCESS) {
-    dir.reset();
-    RemoveDirectoryA(path);
+    MarkForDeletion(dir.get());
     return Fail(error);
   }
   hold->Release();

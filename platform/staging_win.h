@@ -18,6 +18,17 @@ FolderOwner ClassifyOwner(PSID owner);
 // entry of a kind not understood here counts against it.
 bool OnlyTrustedMayChange(PACL dacl, PSID owner);
 
+// True when the list holds an OWNER RIGHTS entry for the folder itself: it
+// replaces the rights an owner has implicitly (rewriting the list), so with
+// read and execute only, owning the folder gains nothing.
+bool OwnerRightsLimited(PACL dacl);
+
+// Set when this run's own folder, given to the running account, carries
+// the OWNER RIGHTS limit as read back: the clean-up then takes the account's
+// earlier folders only under that limit too. (A system that keeps no such
+// entry, as Wine, reports none on any folder.)
+extern bool g_account_folders_limited;
+
 }  // namespace internal
 }  // namespace platform
 

@@ -146,3 +146,34 @@ def hostile_cases(s):
     for d in blocked:
         shutil.rmtree(os.path.join(d, "inst.exe"), ignore_errors=True)
     os.chmod(source, 0o644)
+
+    # The user's own classes, which the unelevated half of an elevated
+    # administrator may rewrite, name another program for opening programs
+    # and a type of the machine's: an elevated run starts the installer
+    # itself, or by the class the machine registers, never the user's
+    # command. (The type's machine class records what it opened as the
+    # installer records itself.)
+    hijack = os.path.join(s.work, "hijacked")
+    record = 'cmd /c echo %%1>>"%s"' % s.record_win
+    for ext, cls, machine in ((".exe", "exefile", None), (".pwinst", "Pathwarden.TestInstaller", record)):
+        s.fresh()
+        if os.path.exists(hijack):
+            os.remove(hijack)
+        keys = []
+        if machine:
+            keys = ["HKLM\\Software\\Classes\\" + ext, "HKLM\\Software\\Classes\\" + cls]
+            wine.run("reg", "add", keys[0], "/ve", "/d", cls, "/f")
+            wine.run("reg", "add", keys[1] + "\\shell\\open\\command", "/ve", "/d", machine, "/f")
+        keys.append("HKCU\\Software\\Classes\\" + cls)
+        wine.run("reg", "add", keys[-1] + "\\shell\\open\\command", "/ve", "/d",
+                 'cmd /c echo hijacked> "%s"' % wine.windows_path(hijack), "/f")
+        try:
+            pkg = s.package("[FL]\nversion=9\nfile=inst%s\n" % ext, installer="inst" + ext)
+            s.run_setup(pkg, "the user's class for %s" % ext)
+            started = s.started(True)
+            check("the user's class for %s: the installer started, the user's command not" % ext,
+                  len(started) == 1 and started[0].strip().lower().endswith("inst" + ext) and
+                  not os.path.exists(hijack), (started, os.path.exists(hijack), log_lines(s.log)))
+        finally:
+            for key in keys:
+                wine.run("reg", "delete", key, "/f", check_rc=False)

@@ -1,6 +1,7 @@
 """Fault cases under Wine about the log file under Windows rules: read-only,
 a folder, a link to another file, locked by another program, and large."""
 import os
+import re
 import subprocess
 import time
 
@@ -43,6 +44,16 @@ def log_file_cases(s, args):
                   open(other, "rb").read() == b"precious\r\n", open(other, "rb").read()[:200])
             os.remove(s.log)  # the link first: a dangling one would trip the next clean-up
             os.remove(other)
+        if kind == "directory":
+            # Elevated (as Wine runs), the run's lines go to a file made new
+            # beside the planted folder, which stays as it was.
+            beside = [n for n in os.listdir(s.temp) if re.fullmatch(r"velsetup-[0-9a-f]{16}\.log", n)]
+            got = log_lines(os.path.join(s.temp, beside[0])) if len(beside) == 1 else []
+            check("log file directory: the run's lines in a new file beside it, with the reason",
+                  len(got) >= 10 and got[1] == "CSetupDlg::OnInitDialog" and re.fullmatch(
+                      r"WriteLog - The log <.*\\velsetup\.log> cannot be trusted, error <\d+>: "
+                      r"this run's lines are in this file\.", got[2])
+                  and got[-1] == END and os.path.isdir(s.log) and os.listdir(s.log) == [], (beside, got))
         if kind == "read-only":
             # Windows refuses to write a read-only file; Wine running as
             # root writes it all the same. Either way the run goes on.

@@ -33,6 +33,9 @@ def installer_cases(s, args):
         check("installer in a subdirectory%s: started from the copy" % mode,
               len(started) == 1 and re.fullmatch(s.staging(unelevated) + r"sub\\inst\.exe", started[0], re.I),
               (started, log_lines(s.log)))
+        check("installer in a subdirectory%s: started in its copy's folder" % mode,
+              re.fullmatch(s.staging(unelevated) + r"sub\\?", s.start_folder_recorded(), re.I),
+              s.start_folder_recorded())
 
     # Unelevated, the copy goes to one name in %TEMP%: while an earlier
     # copy still runs, Windows cannot replace it; the failure is logged and

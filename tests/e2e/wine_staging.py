@@ -116,9 +116,18 @@ def main():
             linked = os.path.join(base, "pathwarden-00000000000000b2")
             os.makedirs(os.path.join(linked, "sub"))
             os.symlink(outside, os.path.join(linked, "sub", "dirlink"))
+            # Ours, with entries no path reaches: a name without an ANSI form
+            # and a file deeper than the path limit. Each entry is opened
+            # relative to its held parent, so both go.
+            unreachable = os.path.join(base, "pathwarden-00000000000000b3")
+            deep = os.path.join(unreachable, *(["d" * 100] * 3))
+            os.makedirs(deep)
+            for where in (unreachable, deep):
+                with open(os.path.join(where, "\u0444\u0430\u0439\u043b.exe"), "w") as f:
+                    f.write("x")
             pkg = s.package(INSTALL)
             got, own = run_and_find(s, pkg, "names of ours that are not ours")
-            check("names of ours that are not ours: counted in the log", cleared(s, 1, 1, 4) in got, got)
+            check("names of ours that are not ours: counted in the log", cleared(s, 2, 1, 4) in got, got)
             check("names of ours that are not ours: left as they were",
                   sorted(staged(s)) == sorted(["pathwarden-00000000000000a1", "pathwarden-00000000000000a2",
                                                "pathwarden-00000000000000a3", "pathwarden-00000000000000A4",
@@ -128,7 +137,25 @@ def main():
                   open(keep).read() == "precious" and os.path.exists(os.path.join(lookalike, "inst.exe")) and
                   open(os.path.join(theirs, "theirs.txt")).read() == "theirs" and
                   os.path.islink(os.path.join(theirs, "link")) and os.listdir(outside) == ["keep.txt"])
-            check("names of ours that are not ours: our earlier folder removed", not os.path.exists(ours))
+            check("names of ours that are not ours: our earlier folders removed",
+                  not os.path.exists(ours) and not os.path.exists(unreachable))
+
+            # 2b. Other users' folders of our names, as many as they like and
+            # named to list first, do not keep a run from our earlier folder.
+            s.fresh()
+            pkg = s.package(INSTALL)
+            got, earlier = run_and_find(s, pkg, "crowded: the earlier run")
+            for i in range(2000):
+                crowd = os.path.join(base, "pathwarden-%016x" % i)
+                os.mkdir(crowd)
+                os.chown(crowd, 65534, 65534)
+            s.stop_programs()
+            got, own = run_and_find(s, pkg, "crowded: the next run")
+            check("crowded: our earlier folder removed, the others left alone",
+                  cleared(s, 1, 0, 2000) in got and earlier and not os.path.exists(os.path.join(base, earlier)),
+                  [l for l in got if "Earlier" in l])
+            for i in range(2000):
+                os.rmdir(os.path.join(base, "pathwarden-%016x" % i))
 
             # 3. An unelevated run copies to %TEMP% and clears nothing.
             s.fresh()

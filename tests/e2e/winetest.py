@@ -95,14 +95,15 @@ class Session:
         for folder in (self.temp, self.system_temp):
             for name in os.listdir(folder):
                 path = os.path.join(folder, name)
-                if name in ("velsetup.log", "inst.exe", "sub") or name.startswith("pathwarden-"):
+                if (name in ("velsetup.log", "inst.exe", "sub") or name.startswith("pathwarden-")
+                        or re.fullmatch(r"velsetup-[0-9a-f]{16}\.log", name)):
                     if os.path.isdir(path) and not os.path.islink(path):
                         shutil.rmtree(path, ignore_errors=True)
                     else:
                         if not os.path.islink(path):
                             os.chmod(path, 0o644)
                         os.remove(path)
-        for path in (self.record, self.record + ".acl", self.record + ".elevated"):
+        for path in (self.record, self.record + ".acl", self.record + ".elevated", self.record + ".cwd"):
             if os.path.exists(path):
                 os.remove(path)
 
@@ -258,6 +259,14 @@ class Session:
         if unelevated:
             check(name + ": setup ran unelevated", b"TokenElevation=0" in p.said, p.said)
         return p
+
+    def start_folder_recorded(self):
+        """The folder the started installer was started in; "" if none."""
+        path = self.record + ".cwd"
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline and not (os.path.exists(path) and os.path.getsize(path)):
+            time.sleep(0.05)
+        return open(path).read() if os.path.exists(path) else ""
 
     def elevation_recorded(self):
         """"1" or "0" as the started installer found its token; "" if none."""

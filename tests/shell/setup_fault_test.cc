@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <regex>
 #include <string>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "tests/shell/setup_run.h"
+#include "tests/tools/check_run.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -75,6 +77,9 @@ TEST(SetupFaults, LogFiles) {
     bool lines_written;
     bool elevated = false;
     bool temp_through_link = false;  // the temporary folder named through a link
+    // An elevated run's lines in a velsetup-<hex>.log made new beside the
+    // log, which stays as it was planted.
+    bool new_file = false;
   };
   const Case cases[] = {
       {"read-only file",
@@ -109,7 +114,11 @@ TEST(SetupFaults, LogFiles) {
            ASSERT_EQ(chown(log.c_str(), 65534, 65534), 0);
          }
        },
-       geteuid() != 0, true},
+       geteuid() != 0, true, false, geteuid() == 0},
+      // The system's temporary folder is open to all: anyone may plant the
+      // log there first. No line of the run is lost.
+      {"a directory in its place, elevated", [](const std::string& log) { mkdir(log.c_str(), 0755); }, false, true,
+       false, true},
       {"the temporary folder through a link, elevated", [](const std::string&) {}, false, true, true},
       {"the temporary folder through a link, unelevated", [](const std::string&) {}, true, false, true},
   };
@@ -129,6 +138,31 @@ TEST(SetupFaults, LogFiles) {
     ASSERT_EQ(run.Run({c.elevated ? "VELSETUP_ELEVATED=1" : "VELSETUP_ELEVATED=0"}), 0) << c.name;
     std::string log = test::ReadBytes(temp + "velsetup.log");
     EXPECT_EQ(log.find(kEnd) != std::string::npos, c.lines_written) << c.name;
+    std::vector<std::string> new_logs = test::ListDir(temp);
+    new_logs.erase(std::remove_if(new_logs.begin(), new_logs.end(),
+                                  [](const std::string& n) {
+                                    return !std::regex_match(n, std::regex("velsetup-[0-9a-f]{16}\\.log"));
+                                  }),
+                   new_logs.end());
+    EXPECT_EQ(new_logs.size(), c.new_file ? 1u : 0u) << c.name;
+    if (c.new_file && new_logs.size() == 1) {
+      const std::string lines = test::ReadBytes(temp + new_logs[0]);
+      EXPECT_NE(lines.find(kInitDialog + std::string("\n")), std::string::npos) << c.name << "\n" << lines;
+      EXPECT_NE(lines.find("WriteLog - The log <" + temp + "velsetup.log> cannot be trusted, error <"),
+                std::string::npos)
+          << c.name << "\n"
+          << lines;
+      EXPECT_NE(lines.find(kEnd + "\n"), std::string::npos) << c.name << "\n" << lines;
+      const std::string planted = temp + "velsetup.log";
+      EXPECT_TRUE(std::filesystem::is_directory(planted) ? test::ListDir(planted).empty()
+                                                         : test::ReadBytes(planted) == "theirs\n")
+          << c.name << ": the planted entry was changed";
+      // Support finds the run with the folder's other logs.
+      const check_test::CheckResult check = check_test::RunCheck({"--log", temp}, test::NewTempDir());
+      EXPECT_NE(check.out.find(temp + new_logs[0] + ", run 1: "), std::string::npos) << c.name << "\n"
+                                                                                     << check.out << check.err;
+      EXPECT_NE(check.out.find("  outcome: installer started\n"), std::string::npos) << c.name << "\n" << check.out;
+    }
     const std::string other = run.temp_ + "velsetup.log.other";
     if (test::FileExists(other)) {
       EXPECT_EQ(test::ReadBytes(other), "precious\n") << c.name;

@@ -164,26 +164,53 @@ TEST(SetupHostile, AFailedRenameLeavesNoTemporaryCopy) {
 
 namespace {
 
-// The installer starts in the folder its copy was made in, never in the
-// folder the deployment tool left setup in (here a decoy's).
+// The installer starts in the folder its copy was made in, subfolders
+// included, never in the folder the deployment tool left setup in (here a
+// decoy's). Elevated, it is started by the system's own means only: an
+// opener the user put on PATH (as a user's file association on Windows)
+// is never run with the run's rights.
 TEST(SetupHostile, TheInstallerStartsInTheFolderOfItsCopy) {
-  for (const bool elevated : {false, true}) {
+  struct Case {
+    bool elevated;
+    const char* name;        // the installer's name in config.ini
+    const char* folder;      // where it starts, below the copy's base
+    bool executable = true;  // else opened by an opener
+  };
+  const Case cases[] = {
+      {false, "inst.sh", ""},        {true, "inst.sh", ""},         {false, "bin/inst.sh", "/bin"},
+      {true, "bin/inst.sh", "/bin"}, {false, "inst.sh", "", false},  // the user's own opener, for the user's run
+      {true, "inst.sh", "", false},                                  // never for an elevated one
+  };
+  for (const Case& c : cases) {
+    const std::string what = std::string(c.name) + (c.elevated ? " elevated" : "") + (c.executable ? "" : " by opener");
     SetupRun run;
-    run.AddInstaller("inst.sh");
-    test::WriteBytes(run.package_ + "inst.sh", "#!/bin/sh\npwd >> '" + run.record_ + "'\n");
-    run.Config("[FL]\nversion=9\nfile=inst.sh\n");
+    run.AddInstaller(c.name, c.executable);
+    test::WriteBytes(run.package_ + c.name, "#!/bin/sh\npwd >> '" + run.record_ + "'\n");
+    run.Config(std::string("[FL]\nversion=9\nfile=") + c.name + "\n");
+    // A user's opener, first on PATH: it records that it ran.
+    const std::string user_bin = test::NewTempDir();
+    test::WriteBytes(user_bin + "xdg-open", "#!/bin/sh\necho \"opener $1\" >> '" + run.record_ + "'\n");
+    chmod((user_bin + "xdg-open").c_str(), 0755);
+    const std::string path = "PATH=" + user_bin.substr(0, user_bin.size() - 1) + ":" + getenv("PATH");
     const std::string decoy = test::NewTempDir();
     test::RegistryState registry({});
     {
       WorkingDirectory in_decoy(decoy);
-      ASSERT_EQ(run.Run({elevated ? "VELSETUP_ELEVATED=1" : "VELSETUP_ELEVATED=0"}), 0) << elevated;
+      ASSERT_EQ(run.Run({c.elevated ? "VELSETUP_ELEVATED=1" : "VELSETUP_ELEVATED=0", path}), 0) << what;
+    }
+    const std::string staged =
+        c.elevated ? run.system_temp_ + kStagedPattern : run.temp_.substr(0, run.temp_.size() - 1);
+    if (!c.executable) {
+      const std::string started = run.Started(!c.elevated);
+      if (c.elevated) {
+        EXPECT_EQ(started, "") << what << ": the user's opener ran elevated";
+      } else {
+        EXPECT_EQ(started, "opener " + run.temp_ + c.name + "\n") << what;
+      }
+      continue;
     }
     const std::string started_in = run.Started(true);
-    if (elevated) {
-      EXPECT_TRUE(std::regex_match(started_in, std::regex(run.system_temp_ + kStagedPattern + "\n"))) << started_in;
-    } else {
-      EXPECT_EQ(started_in, run.temp_.substr(0, run.temp_.size() - 1) + "\n");
-    }
+    EXPECT_TRUE(std::regex_match(started_in, std::regex(staged + c.folder + "\n"))) << what << ": " << started_in;
   }
 }
 

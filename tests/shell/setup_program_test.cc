@@ -269,7 +269,7 @@ TEST(SetupProgram, ElevatedRunsStageTheCopyInAPrivateRandomFolder) {
     folders.insert(m[1]);
     struct stat st;
     ASSERT_EQ(stat((run.system_temp_ + std::string(m[1])).c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0755u) << "only the owner may write";
+    EXPECT_EQ(st.st_mode & 0777, 0700u) << "only the owner may write, or open it to keep it in use";
     EXPECT_EQ(st.st_uid, geteuid());
     EXPECT_EQ(run.Started(true), run.system_temp_ + std::string(m[1]) + "/inst.sh\n");
     EXPECT_FALSE(test::FileExists(run.temp_ + "inst.sh")) << "nothing in the user's temporary folder";

@@ -28,17 +28,6 @@ namespace {
 using namespace setup_test;  // NOLINT: the shared test vocabulary
 namespace fs = std::filesystem;
 
-const char kElevated[] = "VELSETUP_ELEVATED=1";
-
-// The pathwarden-* entries of `dir`, sorted.
-std::vector<std::string> StagingEntries(const std::string& dir) {
-  std::vector<std::string> names = test::ListDir(dir);
-  names.erase(
-      std::remove_if(names.begin(), names.end(), [](const std::string& n) { return n.rfind("pathwarden-", 0); }),
-      names.end());
-  return names;
-}
-
 // A copy of `sleep` running from `path` until killed: a program in use.
 class RunningProgram {
  public:
@@ -66,19 +55,6 @@ class RunningProgram {
  private:
   pid_t pid_;
 };
-
-std::string CleanupLine(const std::string& base, int removed, int in_use, int left_alone) {
-  return "CSetupDlg::InstallPackage - Earlier private folders in " + base + ": " + std::to_string(removed) +
-         " removed, " + std::to_string(in_use) + " in use kept, " + std::to_string(left_alone) +
-         " not ours left alone.";
-}
-
-SetupRun ElevatedRun() {
-  SetupRun run;
-  run.AddInstaller("inst.sh");
-  run.Config("[FL]\nversion=9\nfile=inst.sh\n");
-  return run;
-}
 
 TEST(SetupStaging, RepeatedRunsKeepOneCopyThatIsNotRunning) {
   SetupRun run = ElevatedRun();
@@ -160,6 +136,12 @@ TEST(SetupStaging, EarlierFoldersAreClearedButNotFollowedNorTakenFromOthers) {
     ASSERT_EQ(chown((base + "pathwarden-0000000000000006").c_str(), 65534, 65534), 0);
     others = 1;
   }
+  // Ours and idle, deeper than the system's path limit: every entry is
+  // named relative to its held parent, so none is out of reach.
+  std::string deep = base + "pathwarden-0000000000000008";
+  for (int level = 0; level < 3; ++level) deep += "/" + std::string(100, 'd');
+  fs::create_directories(deep);
+  test::WriteBytes(deep + "/old.exe", "x");
   // Names that are not exactly ours: not even considered.
   for (const char* name : {"pathwarden-000000000000000A", "pathwarden-00000000000000001", "pathwarden-12345"}) {
     fs::create_directory(base + name);
@@ -171,11 +153,12 @@ TEST(SetupStaging, EarlierFoldersAreClearedButNotFollowedNorTakenFromOthers) {
 
   std::vector<std::string> lines = run.LogLines();
   ASSERT_EQ(lines.size(), 10u) << Join(lines);
-  EXPECT_EQ(lines[5], CleanupLine(base, 2, 2, 2 + others));
+  EXPECT_EQ(lines[5], CleanupLine(base, 3, 2, 2 + others));
   EXPECT_TRUE(std::regex_match(lines[6], std::regex("CopyFile from .* to " + base + kStagedPattern + "/inst.sh")))
       << lines[6];
   for (const Entry& e : std::vector<Entry>{{"pathwarden-0000000000000001", true},
                                            {"pathwarden-0000000000000005", true},
+                                           {"pathwarden-0000000000000008", true},
                                            {"pathwarden-0000000000000002", false},
                                            {"pathwarden-0000000000000003", false},
                                            {"pathwarden-0000000000000004", false},
