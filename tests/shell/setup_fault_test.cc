@@ -158,7 +158,7 @@ TEST(SetupFaults, LogFiles) {
                                                          : test::ReadBytes(planted) == "theirs\n")
           << c.name << ": the planted entry was changed";
       // Support finds the run with the folder's other logs.
-      const check_test::CheckResult check = check_test::RunCheck({"--log", temp}, test::NewTempDir());
+      const check_test::CheckResult check = check_test::RunCheck({"--log", "--runs", temp}, test::NewTempDir());
       EXPECT_NE(check.out.find(temp + new_logs[0] + ", run 1: "), std::string::npos) << c.name << "\n"
                                                                                      << check.out << check.err;
       EXPECT_NE(check.out.find("  outcome: installer started\n"), std::string::npos) << c.name << "\n" << check.out;
