@@ -260,21 +260,21 @@ class Session:
             check(name + ": setup ran unelevated", b"TokenElevation=0" in p.said, p.said)
         return p
 
-    def start_folder_recorded(self):
-        """The folder the started installer was started in; "" if none."""
-        path = self.record + ".cwd"
+    def _recorded(self, suffix):
+        """What the started installer wrote beside its record; "" if nothing within 20 s."""
+        path = self.record + suffix
         deadline = time.monotonic() + 20
         while time.monotonic() < deadline and not (os.path.exists(path) and os.path.getsize(path)):
             time.sleep(0.05)
         return open(path).read() if os.path.exists(path) else ""
 
+    def start_folder_recorded(self):
+        """The folder the started installer was started in; "" if none."""
+        return self._recorded(".cwd")
+
     def elevation_recorded(self):
         """"1" or "0" as the started installer found its token; "" if none."""
-        path = self.record + ".elevated"
-        deadline = time.monotonic() + 20
-        while time.monotonic() < deadline and not (os.path.exists(path) and os.path.getsize(path)):
-            time.sleep(0.05)
-        return open(path).read() if os.path.exists(path) else ""
+        return self._recorded(".elevated")
 
     def started(self, expect, count=1):
         deadline = time.monotonic() + (20 if expect else 1)
