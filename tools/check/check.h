@@ -8,6 +8,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "logic/probes.h"
@@ -107,6 +108,7 @@ std::string JsonReport(const Report& report);
 
 // `text` (in the ANSI code page) as a JSON string, in UTF-8.
 std::string JsonString(const std::string& text);
+void AppendJsonString(std::string_view text, std::string* out);
 
 // `text` for a terminal: bytes it would take as commands (controls but the
 // line end, DEL, C1 controls in UTF-8) shown as \xNN.

@@ -133,10 +133,17 @@ class Fleet {
     AddToSummary(runs_, &summary_);
     for (const LogRun& run : runs_) {
       if (options_.format == LogFormat::kJson) {
-        Emit(std::string(first_ ? "\n    " : ",\n    ") + JsonRun(run));
+        line_.assign(first_ ? "\n    " : ",\n    ");
+        AppendJsonRun(run, &line_);
+        Emit(line_);
         first_ = false;
       } else if (options_.format == LogFormat::kJsonLines) {
-        Emit("{\"type\": \"run\", " + JsonRun(run).substr(1) + "\n");
+        // The run's object with its type first: "{" replaced, not copied again.
+        line_.clear();
+        AppendJsonRun(run, &line_);
+        line_.replace(0, 1, "{\"type\": \"run\", ");
+        line_.push_back('\n');
+        Emit(line_);
       } else if (details_) {
         details_text_ += PlainRun(run);
       }
@@ -151,6 +158,7 @@ class Fleet {
   LogSummary summary_;
   std::string details_text_;
   std::string bytes_;
+  std::string line_;  // one run's JSON, its room kept from run to run
   std::vector<LogRun> runs_;
 };
 

@@ -104,29 +104,52 @@ std::string PlainSummary(const LogSummary& s, bool all_machines) {
   return out;
 }
 
-std::string JsonRun(const LogRun& run) {
-  std::string out =
-      "{\"file\": " + JsonString(run.file) + ", \"run\": " + Num(run.index) + ", \"when\": " + JsonString(run.when);
+void AppendJsonRun(const LogRun& run, std::string* out) {
+  // Appended in place: a fleet's report is mostly these objects.
+  auto text = [out](const char* name, std::string_view value) {
+    out->append(name);
+    AppendJsonString(value, out);
+  };
+  auto number = [out](const char* name, int64_t value) {
+    out->append(name);
+    out->append(Num(value));
+  };
+  text("{\"file\": ", run.file);
+  number(", \"run\": ", run.index);
+  text(", \"when\": ", run.when);
   if (run.has_client) {
-    out += ", \"client\": {\"installed\": " + Num(run.client_installed) + ", \"package\": " + Num(run.client_package) +
-           "}";
+    number(", \"client\": {\"installed\": ", run.client_installed);
+    number(", \"package\": ", run.client_package);
+    out->push_back('}');
   }
   if (run.has_driver) {
-    out += ", \"driver\": {\"installed\": " + Num(run.driver_installed) + ", \"package\": " + Num(run.driver_package) +
-           "}";
+    number(", \"driver\": {\"installed\": ", run.driver_installed);
+    number(", \"package\": ", run.driver_package);
+    out->push_back('}');
   }
   const std::string decision = DecisionOf(run);
-  if (!decision.empty()) out += ", \"decision\": " + JsonString(decision);
-  if (!run.source.empty()) out += ", \"source\": " + JsonString(run.source) + ", \"target\": " + JsonString(run.target);
-  if (!run.copy_line.empty()) out += ", \"copy_ambiguous\": " + JsonString(run.copy_line);
-  out += ", \"outcome\": " + JsonString(OutcomeName(run.outcome)) +
-         ", \"failed\": " + (IsFailure(run.outcome) ? "true" : "false");
-  if (!run.cause.empty()) out += ", \"cause\": " + JsonString(run.cause);
-  if (run.code >= 0) out += ", \"code\": " + Num(run.code);
-  out += ", \"ended\": " + std::string(run.ended ? "true" : "false") + ", \"torn_lines\": " + Num(run.torn) +
-         ", \"torn\": [";
-  for (size_t i = 0; i < run.damage.size(); ++i) out += (i ? ", " : "") + JsonString(run.damage[i]);
-  return out + "], \"next\": " + JsonString(run.next) + "}";
+  if (!decision.empty()) text(", \"decision\": ", decision);
+  if (!run.source.empty()) {
+    text(", \"source\": ", run.source);
+    text(", \"target\": ", run.target);
+  }
+  if (!run.copy_line.empty()) text(", \"copy_ambiguous\": ", run.copy_line);
+  text(", \"outcome\": ", OutcomeName(run.outcome));
+  out->append(IsFailure(run.outcome) ? ", \"failed\": true" : ", \"failed\": false");
+  if (!run.cause.empty()) text(", \"cause\": ", run.cause);
+  if (run.code >= 0) number(", \"code\": ", run.code);
+  out->append(run.ended ? ", \"ended\": true" : ", \"ended\": false");
+  number(", \"torn_lines\": ", run.torn);
+  out->append(", \"torn\": [");
+  for (size_t i = 0; i < run.damage.size(); ++i) text(i ? ", " : "", run.damage[i]);
+  text("], \"next\": ", run.next);
+  out->push_back('}');
+}
+
+std::string JsonRun(const LogRun& run) {
+  std::string out;
+  AppendJsonRun(run, &out);
+  return out;
 }
 
 std::string JsonSummary(const LogSummary& s) {

@@ -115,6 +115,7 @@ std::string DecisionOf(const LogRun& run);
 // One run explained (plain: lines; JSON: one object, no line end).
 std::string PlainRun(const LogRun& run);
 std::string JsonRun(const LogRun& run);
+void AppendJsonRun(const LogRun& run, std::string* out);
 // The summary (plain: lines; JSON: one object, no line end).
 std::string PlainSummary(const LogSummary& summary, bool all_machines);
 std::string JsonSummary(const LogSummary& summary);

@@ -1,4 +1,6 @@
 // The JSON report, for machines: the same facts as the plain one.
+#include <algorithm>
+
 #include "formats/ascii.h"
 #include "formats/registry_access.h"
 #include "platform/code_page.h"
@@ -10,23 +12,37 @@ namespace {}  // namespace
 // The tool's texts are in the ANSI code page, JSON is UTF-8. What does not
 // convert (a binary registry value, say) is marked U+FFFD rather than
 // guessed at; the plain report shows those bytes as they are.
-std::string JsonString(const std::string& text) {
-  const std::string utf8 = platform::AnsiToUtf8(text);
-  std::string out = "\"";
-  for (const char ch : utf8) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += ch;
-    } else if (c < 0x20) {
-      out += "\\u00";
-      out += formats::HexDigit(c >> 4);
-      out += formats::HexDigit(c);
+void AppendJsonString(std::string_view text, std::string* out) {
+  // Every ANSI code page keeps ASCII as it is: most texts need no conversion.
+  const bool ascii =
+      std::all_of(text.begin(), text.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; });
+  const std::string utf8 = ascii ? std::string() : platform::AnsiToUtf8(text);
+  if (!ascii) text = utf8;
+  out->reserve(out->size() + text.size() + 2);
+  out->push_back('"');
+  size_t plain = 0;  // start of the bytes not yet copied, copied in one piece
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c != '"' && c != '\\' && c >= 0x20) continue;
+    out->append(text.data() + plain, i - plain);
+    plain = i + 1;
+    if (c < 0x20) {
+      out->append("\\u00");
+      out->push_back(formats::HexDigit(c >> 4));
+      out->push_back(formats::HexDigit(c));
     } else {
-      out += ch;
+      out->push_back('\\');
+      out->push_back(static_cast<char>(c));
     }
   }
-  return out + "\"";
+  out->append(text.data() + plain, text.size() - plain);
+  out->push_back('"');
+}
+
+std::string JsonString(const std::string& text) {
+  std::string out;
+  AppendJsonString(text, &out);
+  return out;
 }
 
 namespace {
