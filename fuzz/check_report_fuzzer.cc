@@ -8,12 +8,14 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "logic/decision.h"
 #include "logic/install.h"
 #include "logic/version.h"
 #include "tools/check/check.h"
+#include "tools/check/log_grammar.h"
 #include "tools/check/log_runs.h"
 
 namespace {
@@ -153,6 +155,17 @@ std::vector<std::string> AllFacts(const std::vector<check::LogRun>& runs) {
   return all;
 }
 
+// Whether two texts are decoded with the same line end.
+bool SameLineEnd(const std::string& a, const std::string& b) {
+  std::string converted, why;
+  std::string_view text;
+  check::LogEncoding ea, eb;
+  if (!check::DecodeLog(a, &converted, &text, &ea, &why) || !check::DecodeLog(b, &converted, &text, &eb, &why)) {
+    return false;
+  }
+  return std::string_view(ea.line_end) == eb.line_end;
+}
+
 // The log explainer's promises on any bytes: a log is read or refused with a
 // reason; it reads the same re-saved with a mark or as UTF-16; no step comes
 // from a line without its line end; a cut log's verdicts are the whole log's;
@@ -181,10 +194,11 @@ void CheckLogInvariants(const std::string& bytes, const std::string& head) {
   int steps = 0;
   for (const check::LogRun& r : runs) steps += r.steps;
   if (steps > static_cast<int>(std::count(bytes.begin(), bytes.end(), '\n'))) abort();
-  // Cut where the input's last byte says: what the cut log decides, the whole one did.
+  // Cut where the input's last byte says: what the cut log decides, the whole one did,
+  // when both are read with one line end (the file's line end is decided by all its lines).
   std::vector<check::LogRun> cut;
   const size_t at = bytes.empty() ? 0 : static_cast<uint8_t>(bytes.back()) * bytes.size() / 256;
-  if (!marked && check::ReadLogRuns(head, bytes.substr(0, at), &cut, &why)) {
+  if (!marked && SameLineEnd(bytes, bytes.substr(0, at)) && check::ReadLogRuns(head, bytes.substr(0, at), &cut, &why)) {
     for (size_t i = 0; i < cut.size() && i < runs.size(); ++i) {
       const check::Outcome o = cut[i].outcome;
       if (o == check::Outcome::kIncomplete || o == check::Outcome::kEmpty || o == check::Outcome::kInterleaved ||

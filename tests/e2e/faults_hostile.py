@@ -151,11 +151,13 @@ def hostile_cases(s):
     # administrator may rewrite, name another program for opening programs
     # and a type of the machine's: an elevated run starts the installer
     # itself, or by the class the machine registers, never the user's
-    # command. (The type's machine class records what it opened as the
-    # installer records itself.)
+    # command. (The type's machine class opens it with a copy of the test
+    # installer, which records itself and, unlike a console, shows nothing.)
     hijack = os.path.join(s.work, "hijacked")
-    record = 'cmd /c echo %%1>>"%s"' % s.record_win
-    for ext, cls, machine in ((".exe", "exefile", None), (".pwinst", "Pathwarden.TestInstaller", record)):
+    opener = os.path.join(s.work, "machine-opener.exe")
+    shutil.copy(s.installer, opener)
+    machine_command = '"%s" "%%1"' % wine.windows_path(opener)
+    for ext, cls, machine in ((".exe", "exefile", None), (".pwinst", "Pathwarden.TestInstaller", machine_command)):
         s.fresh()
         if os.path.exists(hijack):
             os.remove(hijack)
@@ -171,8 +173,9 @@ def hostile_cases(s):
             pkg = s.package("[FL]\nversion=9\nfile=inst%s\n" % ext, installer="inst" + ext)
             s.run_setup(pkg, "the user's class for %s" % ext)
             started = s.started(True)
+            opened_by = "machine-opener.exe" if machine else "inst" + ext
             check("the user's class for %s: the installer started, the user's command not" % ext,
-                  len(started) == 1 and started[0].strip().lower().endswith("inst" + ext) and
+                  len(started) == 1 and started[0].strip().lower().endswith(opened_by) and
                   not os.path.exists(hijack), (started, os.path.exists(hijack), log_lines(s.log)))
         finally:
             for key in keys:
