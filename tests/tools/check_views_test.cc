@@ -100,4 +100,92 @@ TEST(CheckViews, AUtf16ExportGivesTheTextTheAnsiCallGives) {
   }
 }
 
+// ---- The customer's code page ------------------------------------------------
+// regedit writes UTF-16; setup reads with the A call, which gives the
+// machine's ANSI code page with Windows' best fit. The expected lines are what
+// setup logs for the same registry under code page 1252 (the byte rules: two
+// bytes dropped from the client text, then the digits).
+
+// A UTF-16 export (as regedit writes it) of `values`: each is a key below
+// HKEY_LOCAL_MACHINE as the export names it, and one Version value in it.
+struct WideValue {
+  std::u16string key;   // as the export names it (WOW6432Node for the 32-bit view)
+  bool multi;           // REG_MULTI_SZ (hex(7)) rather than REG_SZ
+  std::u16string data;  // without terminating zeros
+};
+
+std::string WideExport(const std::vector<WideValue>& values) {
+  std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n";
+  for (const WideValue& v : values) {
+    text += u"[HKEY_LOCAL_MACHINE\\" + v.key + u"]\r\n\"Version\"=";
+    if (!v.multi) {
+      text += u"\"" + v.data + u"\"\r\n\r\n";
+      continue;
+    }
+    // Little-endian bytes of the strings and the two ending zeros, in hex.
+    const std::string bytes = test::Utf16Le(v.data + std::u16string(2, u'\0'), false);
+    text += u"hex(7):";
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      const auto byte = static_cast<unsigned char>(bytes[i]);
+      if (i) text += u',';
+      text += u"0123456789abcdef"[byte >> 4];
+      text += u"0123456789abcdef"[byte & 15];
+    }
+    text += u"\r\n\r\n";
+  }
+  return test::Utf16Le(text, true);
+}
+
+const std::u16string kClient32 = u"SOFTWARE\\WOW6432Node\\Veltrano\\Ferrolink";
+const std::u16string kInstallation64 = u"SOFTWARE\\Veltrano\\Veltrano Driver Installation";
+
+struct CodePageCase {
+  const char* name;
+  std::vector<WideValue> values;
+  std::string client_line;  // setup's, package client 0
+  std::string driver_line;  // setup's, package driver 200
+  bool install;
+};
+
+TEST(CheckViews, AnExportIsReadInTheCustomersCodePage1252) {
+  const std::vector<CodePageCase> cases = {
+      {"the two dropped characters are two bytes of 1252",
+       {{kClient32, true,
+         std::u16string(u"\u00C4\u00D6"
+                        u"5.9.2.99.1") +
+             u'\0' + u" 9.9.9"}},
+       "CSetupDlg::InstallPackage nLocalFLVersion=<592991>, nConfigFLVersion=<0>",
+       "CSetupDlg::InstallPackage nLocalDriverVersion=<0>, nConfigDriverVersion=<200>",
+       true},
+      {"a letter of 1252 is one byte",
+       {{kClient32, false,
+         u"\u00E9"
+         u"2.0.5"}},
+       "CSetupDlg::InstallPackage nLocalFLVersion=<5>, nConfigFLVersion=<0>",
+       "CSetupDlg::InstallPackage nLocalDriverVersion=<0>, nConfigDriverVersion=<200>",
+       true},
+      {"a fullwidth digit is its ASCII look-alike",
+       {{kClient32, false, u"AP\uFF12.0.5"}},
+       "CSetupDlg::InstallPackage nLocalFLVersion=<205>, nConfigFLVersion=<0>",
+       "CSetupDlg::InstallPackage nLocalDriverVersion=<0>, nConfigDriverVersion=<200>",
+       true},
+      {"a fullwidth driver record flips the decision",
+       {{kInstallation64, false, u"\uFF13\uFF0E\uFF10\uFF0E\uFF10"}},
+       "CSetupDlg::InstallPackage nLocalFLVersion=<0>, nConfigFLVersion=<0>",
+       "CSetupDlg::InstallPackage nLocalDriverVersion=<300>, nConfigDriverVersion=<200>",
+       false},
+  };
+  for (const CodePageCase& c : cases) {
+    check::Report report;
+    report.package.client.number = 0;
+    report.package.driver.number = 200;
+    std::string error;
+    ASSERT_TRUE(check::DecideFromExport({WideExport(c.values)}, {"export"}, true, &report, &error)) << error;
+    EXPECT_TRUE(report.has_decision) << c.name;
+    EXPECT_EQ(report.decision.client_line, c.client_line) << c.name;
+    EXPECT_EQ(report.decision.driver_line, c.driver_line) << c.name;
+    EXPECT_EQ(report.decision.older, c.install) << c.name;
+  }
+}
+
 }  // namespace
