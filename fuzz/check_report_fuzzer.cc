@@ -244,7 +244,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (p.name_problem) p.refusal = InstallerNameRefusal(head, p.name_problem);
   check::CheckReleases(check::SplitList(head), &report);
   std::string error;
-  const bool decided = check::DecideFromExport({bytes}, {head}, size % 2 == 0, &report, &error);
+  // Each code page kind: a table, UTF-8, and one with no table.
+  const uint32_t code_pages[] = {1252, 932, 65001, 1251};
+  const uint32_t code_page = code_pages[size % 4];
+  const bool decided = check::DecideFromExport({bytes}, {head}, size % 2 == 0, code_page, &report, &error);
   if (!decided && error.empty()) abort();  // no decision without a reason
   if (decided != report.has_decision) abort();
   const std::string json = check::JsonReport(report);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/ascii.h"
+#include "formats/export_lookup.h"
 #include "formats/registry_export.h"
 #include "formats/registry_view.h"
 #include "platform/code_page.h"
@@ -18,9 +19,7 @@ namespace platform {
 
 using formats::EqualsNoCase;
 using formats::FindNamedValue;
-using formats::FindRegistryKey;
 using formats::RegistryValue;
-using formats::ViewPath;
 using internal::kErrorFileNotFound;
 using internal::kErrorMoreData;
 using internal::ReadWholeFile;
@@ -41,9 +40,10 @@ struct RegistryKeyImpl {
 int32_t OpenRegistryKey(const char* sub_key, uint32_t access, RegistryKey* key) {
   const char* file = getenv("VELSETUP_REGISTRY");
   std::string bytes;
-  if (!file || !ReadWholeFile(file, &bytes)) return kErrorFileNotFound;
+  formats::RegistryExport registry;
+  if (!file || !ReadWholeFile(file, &bytes) || !registry.Read(bytes, AppendUtf16AsAnsi)) return kErrorFileNotFound;
   auto* opened = new RegistryKeyImpl;
-  if (!FindRegistryKey(bytes, AppendUtf16AsAnsi, ViewPath(sub_key, access, SimulatesWow64()), &opened->values)) {
+  if (!formats::FindKeyInView(&registry, 1, sub_key, access, SimulatesWow64(), &opened->values)) {
     delete opened;
     return kErrorFileNotFound;
   }

@@ -299,7 +299,7 @@ TEST(CheckProgram, ReadsAnExportInTheCodePageItIsGiven) {
        {"CSetupDlg::InstallPackage nLocalFLVersion=<5>, nConfigFLVersion=<210>"},
        true},
       {{"--code-page", "1251", "--registry", scratch + "latin.reg"},
-       {"  decision: depends on the code page (no table for 1251; the tool has 1252 and 932)"},
+       {"  decision: depends on the code page (no table for 1251; the tool has 1252, 932 and 65001)"},
        false},
       // ASCII is the same in every ANSI code page: no table is needed.
       {{"--code-page", "1251", "--registry", scratch + "ascii.reg"},
@@ -317,6 +317,12 @@ TEST(CheckProgram, ReadsAnExportInTheCodePageItIsGiven) {
       EXPECT_TRUE(HasLine(r.out, line)) << shown << ": " << line << "\n" << r.out;
     EXPECT_EQ(r.out.find("CSetupDlg::InstallPackage") != std::string::npos, row.decided) << shown << "\n" << r.out;
   }
+  // The JSON report gives no numbers and no lines for an open decision.
+  const CheckResult json =
+      RunCheck({"--json", "--code-page", "1251", "--registry", scratch + "latin.reg", scratch}, scratch);
+  EXPECT_NE(json.out.find("\"depends_on_code_page\": 1251"), std::string::npos) << json.out;
+  EXPECT_EQ(json.out.find("\"log\""), std::string::npos) << json.out;
+  EXPECT_EQ(json.out.find("\"number\": 205"), std::string::npos) << json.out;
   for (const char* bad : {"", "0", "x", "-5", "1252x", "4294967296"}) {
     EXPECT_EQ(RunCheck({"--code-page", bad, "--registry", scratch + "ascii.reg", scratch}, scratch).status, 2) << bad;
   }

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "tests/support/test_support.h"
 #include "tools/check/check.h"
 
@@ -48,7 +52,9 @@ TEST(CheckViews, AnExportExplainsWhatTheRegistryItselfGives) {
     check::Report exported;
     check::DecideFromThisMachine(&machine);
     std::string error;
-    ASSERT_TRUE(check::DecideFromExport({ExportOf(c.values)}, {"export"}, true, &exported, &error)) << error;
+    ASSERT_TRUE(
+        check::DecideFromExport({ExportOf(c.values)}, {"export"}, true, check::kDefaultCodePage, &exported, &error))
+        << error;
     const check::Decision& m = machine.decision;
     const check::Decision& e = exported.decision;
     ASSERT_TRUE(m.wow64) << c.name;
@@ -73,18 +79,29 @@ TEST(CheckViews, AnExportExplainsWhatTheRegistryItselfGives) {
     std::vector<RegValue> view32;
     for (const RegValue& v : c.values) (v.view64 ? view64 : view32).push_back(v);
     check::Report split;
-    ASSERT_TRUE(
-        check::DecideFromExport({ExportOf(view64), ExportOf(view32)}, {"view64", "view32"}, true, &split, &error))
+    ASSERT_TRUE(check::DecideFromExport({ExportOf(view64), ExportOf(view32)}, {"view64", "view32"}, true,
+                                        check::kDefaultCodePage, &split, &error))
         << error;
     EXPECT_EQ(split.decision.client_line, m.client_line) << c.name << " from two exports";
     EXPECT_EQ(split.decision.driver_line, m.driver_line) << c.name << " from two exports";
   }
 }
 
+// The ANSI code page of the registry the tests write: Wine's, or the POSIX
+// stand-in's UTF-8.
+uint32_t MachineCodePage() {
+#ifdef _WIN32
+  return GetACP();
+#else
+  return 65001;
+#endif
+}
+
 // regedit writes UTF-16; the A call gives the ANSI code page. Read from a
-// UTF-16 export, a string value must come out as the A call gives it on this
-// system (bytes 0xA0 to 0xFF are the same characters in Latin-1, which the
-// test's widening uses, and in code page 1252, Wine's here).
+// UTF-16 export in this machine's code page, a string value must come out as
+// the A call gives it on this system (bytes 0xA0 to 0xFF are the same
+// characters in Latin-1, which the test's widening uses, and in code page
+// 1252, Wine's here).
 TEST(CheckViews, AUtf16ExportGivesTheTextTheAnsiCallGives) {
   const std::vector<std::string> texts = {"AP2.0.5", "AP1.0\xE9", "AP\xC4\xD6\xDC 3.0"};
   for (const std::string& text : texts) {
@@ -94,7 +111,8 @@ TEST(CheckViews, AUtf16ExportGivesTheTextTheAnsiCallGives) {
     check::Report exported;
     check::DecideFromThisMachine(&machine);
     std::string error;
-    ASSERT_TRUE(check::DecideFromExport({test::Utf16Le(ExportOf(values), true)}, {"export"}, true, &exported, &error))
+    ASSERT_TRUE(check::DecideFromExport({test::Utf16Le(ExportOf(values), true)}, {"export"}, true, MachineCodePage(),
+                                        &exported, &error))
         << error;
     EXPECT_EQ(exported.decision.client.records[0].text, machine.decision.client.records[0].text) << text;
   }
@@ -180,7 +198,9 @@ TEST(CheckViews, AnExportIsReadInTheCustomersCodePage1252) {
     report.package.client.number = 0;
     report.package.driver.number = 200;
     std::string error;
-    ASSERT_TRUE(check::DecideFromExport({WideExport(c.values)}, {"export"}, true, &report, &error)) << error;
+    ASSERT_TRUE(
+        check::DecideFromExport({WideExport(c.values)}, {"export"}, true, check::kDefaultCodePage, &report, &error))
+        << error;
     EXPECT_TRUE(report.has_decision) << c.name;
     EXPECT_EQ(report.decision.client_line, c.client_line) << c.name;
     EXPECT_EQ(report.decision.driver_line, c.driver_line) << c.name;

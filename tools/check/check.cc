@@ -1,18 +1,19 @@
 #include "tools/check/check.h"
 
-#include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 
+#include "formats/code_page_tables.h"
+#include "formats/export_lookup.h"
 #include "formats/registry_export.h"
 #include "formats/registry_view.h"
+#include "formats/text_encoding.h"
 #include "logic/config.h"
 #include "logic/decision.h"
 #include "logic/install.h"
 #include "logic/version.h"
-#include "platform/code_page.h"
+#include "platform/entry_kind.h"
 #include "platform/system.h"
 
 namespace check {
@@ -25,20 +26,14 @@ struct FileFacts {
   int64_t size = -1;
 };
 
-// What a path names; sizes past 2 GiB included on Windows too.
+// What a path names, links followed; sizes past 2 GiB included.
 FileFacts Examine(const std::string& path) {
   FileFacts facts;
-#ifdef _WIN32
-  struct _stat64 st;
-  if (_stat64(path.c_str(), &st) != 0) return facts;
-#else
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return facts;
-#endif
+  platform::EntryKind kind = platform::EntryKind::kMissing;
+  if (!platform::ExaminePath(path.c_str(), &kind, &facts.size)) return facts;
   facts.exists = true;
-  facts.is_file = S_ISREG(st.st_mode);
-  facts.is_folder = S_ISDIR(st.st_mode);
-  facts.size = static_cast<int64_t>(st.st_size);
+  facts.is_file = kind == platform::EntryKind::kFile;
+  facts.is_folder = kind == platform::EntryKind::kDirectory;
   return facts;
 }
 
@@ -46,17 +41,7 @@ FileFacts Examine(const std::string& path) {
 // names config.ini by a full path, and Windows' profile reader would look
 // for a bare name in the Windows folder instead.
 bool AbsoluteFolder(const std::string& folder, std::string* out) {
-#ifdef _WIN32
-  char buffer[platform::kPathBufferSize + 1] = {};
-  if (!_fullpath(buffer, folder.c_str(), sizeof buffer - 1)) return false;
-  out->assign(buffer);
-#else
-  char* resolved = realpath(folder.c_str(), nullptr);
-  if (!resolved) return false;
-  out->assign(resolved);
-  free(resolved);  // NOLINT(cppcoreguidelines-no-malloc): realpath allocates with malloc
-#endif
-  if (!Examine(*out).is_folder) return false;
+  if (!platform::GetAbsolutePath(folder.c_str(), out) || !Examine(*out).is_folder) return false;
   if (out->empty() || ((*out)[out->size() - 1] != platform::kPathSeparator && (*out)[out->size() - 1] != '/')) {
     out->push_back(platform::kPathSeparator);
   }
@@ -208,21 +193,35 @@ void ReadOtherViews(VersionReader read, void* context, Decision* d) {
 }
 
 struct ExportRegistry {
-  std::vector<formats::RegistryExport> exports;  // each read once
+  std::vector<formats::RegistryExport> exports;  // each read once, values as UTF-8
+  std::vector<bool> ansi;                        // REGEDIT4: its values in the machine's code page already
   bool wow64 = true;
+  const formats::CodePageTable* table = nullptr;  // the customer's code page; null when the tool has none
+  bool beyond_ascii = false;                      // a text read needed the missing table
 };
 
-// ReadVersionValue's contract over exports, through the stand-in's reader.
+bool IsStringType(uint32_t type) { return type == 1 || type == 2 || type == 7; }  // REG_SZ, _EXPAND_SZ, _MULTI_SZ
+
+// ReadVersionValue's contract over exports: the text the A call gives on the
+// customer's machine, in their code page.
 bool ReadExportVersion(void* context, const char* key_path, uint32_t access, std::string* text) {
-  const auto* registry = static_cast<const ExportRegistry*>(context);
-  const std::string path = formats::ViewPath(key_path, access, registry->wow64);
+  auto* registry = static_cast<ExportRegistry*>(context);
   std::vector<formats::RegistryValue> values;
-  bool found = false;
-  for (size_t i = 0; i < registry->exports.size() && !found; ++i) found = registry->exports[i].FindKey(path, &values);
-  if (!found) return false;
+  size_t from = 0;
+  if (!formats::FindKeyInView(registry->exports.data(), registry->exports.size(), key_path, access, registry->wow64,
+                              &values, &from)) {
+    return false;
+  }
   const formats::RegistryValue* value = formats::FindNamedValue(values, kVersionValueName);
   if (!value) return false;
   std::string data = value->data;
+  if (IsStringType(value->type) && !registry->ansi[from]) {
+    if (registry->table) {
+      data = formats::Utf8InCodePage(*registry->table, data);
+    } else if (!formats::IsAscii(data)) {
+      registry->beyond_ascii = true;
+    }
+  }
   CutAtFirstZero(&data);
   *text = data;
   return true;
@@ -258,23 +257,30 @@ std::string NotAnExport(const std::string& bytes) {
 }  // namespace
 
 bool DecideFromExport(const std::vector<std::string>& exports, const std::vector<std::string>& names, bool wow64,
-                      Report* report, std::string* error) {
+                      uint32_t code_page, Report* report, std::string* error) {
   ExportRegistry registry;
   registry.wow64 = wow64;
+  registry.table = formats::FindCodePageTable(code_page);
   registry.exports.resize(exports.size());
   std::vector<formats::RegistryValue> ignored;
   for (size_t i = 0; i < exports.size(); ++i) {
-    if (!registry.exports[i].Read(exports[i], platform::AppendUtf16AsAnsi)) {
+    // UTF-8 keeps every character for the reader's quotes and backslashes;
+    // the customer's code page comes after, value by value, as on Windows.
+    if (!registry.exports[i].Read(exports[i], formats::AppendUtf16AsUtf8)) {
       *error = "cannot read " + names[i] + " as a registry export: " + NotAnExport(exports[i]);
       return false;
     }
+    registry.ansi.push_back(formats::IsAnsiExport(exports[i]));
   }
   Decision& d = report->decision;
   d.source = exports.size() > 1 ? "registry exports" : "registry export";
   for (size_t i = 0; i < names.size(); ++i) d.source_name += (i ? " and " : "") + names[i];
   d.wow64 = wow64;
+  d.code_page = code_page;
   d.client = ProbeClientVersion(ReadExportVersion, &registry);
   d.driver = ProbeDriverVersion(wow64, ReadExportVersion, &registry);
+  // Only what setup reads decides; the texts read for the explanation do not.
+  d.depends_on_code_page = registry.beyond_ascii;
   ReadUnasked(ReadExportVersion, &registry, &d);
   ReadOtherViews(ReadExportVersion, &registry, &d);
   for (int i = 0; i < 4; ++i) d.view_paths[i] = formats::ViewPath(RecordAt(d, i).key, RecordAt(d, i).access, wow64);
@@ -282,6 +288,13 @@ bool DecideFromExport(const std::vector<std::string>& exports, const std::vector
     if (registry.exports[i].FindKey("SOFTWARE", &ignored)) continue;
     report->warnings.push_back("export " + std::to_string(i + 1) +
                                " holds no key below HKEY_LOCAL_MACHINE\\SOFTWARE: an export of another branch");
+  }
+  if (d.depends_on_code_page) {
+    report->warnings.push_back(
+        "a Version text setup reads holds characters beyond ASCII, and this tool has no table "
+        "for code page " +
+        std::to_string(code_page) + " (it has " + formats::CodePageTableNames() +
+        "): the decision depends on the code page");
   }
   Finish(report);
   return true;

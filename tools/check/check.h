@@ -62,6 +62,11 @@ struct Decision {
   // written to the wrong view is there, but setup never sees it.
   bool other_view_present[4] = {};
   std::string other_view_text[4];
+  // An export's texts are read in the customer's ANSI code page (1252 by
+  // default); with no table for it, a text beyond ASCII leaves the decision
+  // open: the lines below are then not setup's.
+  uint32_t code_page = 0;
+  bool depends_on_code_page = false;
   bool older = false;
   std::string client_line;
   std::string driver_line;
@@ -87,12 +92,16 @@ bool CheckPackage(const std::string& folder, Report* report, std::string* error)
 // Orders `texts` (oldest first) and sets each against the package.
 void CheckReleases(const std::vector<std::string>& texts, Report* report);
 
+// The ANSI code page of most customers' machines, which an export does not name.
+constexpr uint32_t kDefaultCodePage = 1252;
+
 // The decision from registry exports (their bytes, and their names as given
 // in `names`, one each): a key is read from the first export that holds it,
 // so the two exports of a 64-bit Windows' views can be given as they are.
-// False (with `*error`) when one is not an export: no decision is made then.
+// String values are read as the A call gives them in `code_page`. False
+// (with `*error`) when one is not an export: no decision is made then.
 bool DecideFromExport(const std::vector<std::string>& exports, const std::vector<std::string>& names, bool wow64,
-                      Report* report, std::string* error);
+                      uint32_t code_page, Report* report, std::string* error);
 // The decision from the texts a machine recorded: the client's, then the
 // driver installation's and the driver MSM's; an empty text is a missing record.
 void DecideFromTexts(const std::vector<std::string>& texts, Report* report);

@@ -1,5 +1,6 @@
 // pathwarden-check: the command line. See Usage below and docs/guide.md.
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -31,6 +32,10 @@ const char kUsage[] =
     "                          twice for the exports of the two views of a 64-bit Windows\n"
     "  --wow64=0               with --registry: the export is of a 32-bit Windows (one\n"
     "                          registry view); the default is a 64-bit Windows\n"
+    "  --code-page N           with --registry: the machine's ANSI code page (its ACP),\n"
+    "                          1252 by default: setup reads the registry's texts in it.\n"
+    "                          Tables: 1252, 932, 65001; for another N a text beyond ASCII\n"
+    "                          gives no decision (\"depends on the code page\")\n"
     "  --this-machine          the decision for this machine's registry (Windows only)\n"
     "  --log                   explain velsetup.log files instead (files, or folders of them,\n"
     "                          searched below at any depth): a summary of all runs first,\n"
@@ -48,6 +53,15 @@ const char kUsage[] =
     "(install or not) does not change the exit status. With --log: 0 when every input was\n"
     "read, whatever the runs did; 1 when some could not be (each is named, the rest are\n"
     "explained); 2 when none could be. No input larger than 256 MiB is read.\n";
+
+// A code page number: decimal digits, 1 to 65535.
+bool ParseCodePage(const std::string& text, uint32_t* code_page) {
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  const unsigned long n = strtoul(text.c_str(), nullptr, 10);
+  if (n < 1 || n > 65535) return false;
+  *code_page = static_cast<uint32_t>(n);
+  return true;
+}
 
 // Writes all of `text`; false when the stream takes less.
 bool Emit(FILE* stream, const std::string& text) { return fwrite(text.data(), 1, text.size(), stream) == text.size(); }
@@ -94,6 +108,8 @@ int main(int argc, char** argv) {
   bool has_installed = false;
   bool this_machine = false;
   bool wow64 = true;
+  uint32_t code_page = check::kDefaultCodePage;
+  bool has_code_page = false;
   bool json = false;
   bool logs = false;
   check::LogOptions log_options;
@@ -125,6 +141,9 @@ int main(int argc, char** argv) {
     } else if (arg == "--registry" && has_value) {
       if (registries.empty()) ++machines;
       registries.push_back(argv[++i]);
+    } else if (arg == "--code-page" && has_value) {
+      if (!ParseCodePage(argv[++i], &code_page)) return UsageError("--code-page takes a number from 1 to 65535");
+      has_code_page = true;
     } else if (arg == "--wow64=0" || arg == "--wow64=1") {
       wow64 = arg == "--wow64=1";
     } else if (arg == "--this-machine") {
@@ -141,7 +160,7 @@ int main(int argc, char** argv) {
     }
   }
   if (logs) {
-    if (!folder.empty() || machines > 0 || has_released || !released_file.empty()) {
+    if (!folder.empty() || machines > 0 || has_released || !released_file.empty() || has_code_page) {
       return UsageError("--log takes log files and folders only, and --json, --jsonl, --runs, --all");
     }
     if (paths.empty()) return UsageError("--log needs a log file or a folder of them");
@@ -155,6 +174,7 @@ int main(int argc, char** argv) {
   if (folder.empty()) return UsageError("no package folder");
   if (machines > 1) return UsageError("one of --installed, --registry, --this-machine");
   if (has_released && !released_file.empty()) return UsageError("--released or --released-file, not both");
+  if (has_code_page && registries.empty()) return UsageError("--code-page goes with --registry");
 #ifndef _WIN32
   if (this_machine) return UsageError("--this-machine reads the Windows registry: use --registry with an export");
 #endif
@@ -177,7 +197,7 @@ int main(int argc, char** argv) {
       int status = 0;
       if (!ReadFile(registries[i], &exports[i], &status)) return status;
     }
-    if (!check::DecideFromExport(exports, registries, wow64, &report, &error)) return Fail(error);
+    if (!check::DecideFromExport(exports, registries, wow64, code_page, &report, &error)) return Fail(error);
   } else if (has_installed) {
     check::DecideFromTexts(check::SplitList(installed), &report);
   } else if (this_machine) {

@@ -1,6 +1,7 @@
 // The plain report, for people: the package, the releases, the problems,
 // then the decision line by line, ending with setup's two version lines.
 #include "formats/ascii.h"
+#include "formats/code_page_tables.h"
 #include "formats/registry_access.h"
 #include "logic/version.h"
 #include "tools/check/check.h"
@@ -65,6 +66,14 @@ void Decisions(const Report& report, std::string* out) {
   *out += "Decision for " + d.source + (d.source_name.empty() ? "" : " " + d.source_name);
   if (d.views) *out += d.wow64 ? " (64-bit Windows: two views)" : " (32-bit Windows: one view)";
   *out += "\n";
+  if (d.depends_on_code_page) {
+    // The byte rules would run on bytes the customer's machine never gives.
+    const char* const labels[] = {"client record 1", "client record 2", "driver record 1", "driver record 2"};
+    for (int i = 0; i < 4; ++i) Record(d, labels[i], i, out);
+    *out += "  decision: depends on the code page (no table for " + std::to_string(d.code_page) + "; the tool has " +
+            formats::CodePageTableNames() + ")\n";
+    return;
+  }
   Record(d, "client record 1", 0, out);
   Record(d, "client record 2", 1, out);
   if (d.client.used < 0) {

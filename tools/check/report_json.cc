@@ -107,13 +107,19 @@ std::string JsonReport(const Report& report) {
     out += ",\n  \"decision\": {\"source\": " + Str(d.source);
     if (!d.source_name.empty()) out += ", \"name\": " + Str(d.source_name);
     if (d.views) out += ", \"wow64\": " + Bool(d.wow64);
-    out += ",\n    \"client\": {\"records\": [" + Record(d, 0, paths) + ", " + Record(d, 1, paths) +
-           "], \"used\": " + Num(d.client.used) + ", \"text\": " + Str(d.client.text) +
-           ", \"number\": " + Num(d.client.number) + "}";
-    out += ",\n    \"driver\": {\"records\": [" + Record(d, 2, paths) + ", " + Record(d, 3, paths) + "], \"texts\": [" +
-           Str(d.driver.texts[0]) + ", " + Str(d.driver.texts[1]) + "], \"chosen\": " + Num(d.driver.chosen) +
-           ", \"number\": " + Num(d.driver.number) + "}";
-    out += ",\n    \"install\": " + Bool(d.older) + ",\n    \"log\": " + List({d.client_line, d.driver_line}) + "}";
+    out += ",\n    \"client\": {\"records\": [" + Record(d, 0, paths) + ", " + Record(d, 1, paths) + "]";
+    if (d.depends_on_code_page) {
+      // The numbers would come from bytes the customer's machine never gives.
+      out += "},\n    \"driver\": {\"records\": [" + Record(d, 2, paths) + ", " + Record(d, 3, paths) + "]}";
+      out += ",\n    \"depends_on_code_page\": " + Num(d.code_page) + "}";
+    } else {
+      out += ", \"used\": " + Num(d.client.used) + ", \"text\": " + Str(d.client.text) +
+             ", \"number\": " + Num(d.client.number) + "}";
+      out += ",\n    \"driver\": {\"records\": [" + Record(d, 2, paths) + ", " + Record(d, 3, paths) +
+             "], \"texts\": [" + Str(d.driver.texts[0]) + ", " + Str(d.driver.texts[1]) +
+             "], \"chosen\": " + Num(d.driver.chosen) + ", \"number\": " + Num(d.driver.number) + "}";
+      out += ",\n    \"install\": " + Bool(d.older) + ",\n    \"log\": " + List({d.client_line, d.driver_line}) + "}";
+    }
   }
   out += ",\n  \"ok\": " + Bool(report.problems.empty()) + "\n}\n";
   return out;
