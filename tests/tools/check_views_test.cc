@@ -208,4 +208,22 @@ TEST(CheckViews, AnExportIsReadInTheCustomersCodePage1252) {
   }
 }
 
+// A REGEDIT4 export holds the machine's own bytes: nothing to convert, so it
+// decides under any code page, a table or not. ("\xC3\xA9" is two characters
+// of 1252; read as UTF-8 it would be one.)
+TEST(CheckViews, AnAnsiExportIsTakenAsItIs) {
+  const std::string ansi =
+      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Veltrano\\Ferrolink]\r\n"
+      "\"Version\"=\"\xC3\xA9"
+      "2.0.5\"\r\n";
+  for (uint32_t code_page : {1252u, 932u, 1251u}) {
+    check::Report report;
+    std::string error;
+    ASSERT_TRUE(check::DecideFromExport({ansi}, {"export"}, true, code_page, &report, &error)) << error;
+    EXPECT_FALSE(report.decision.depends_on_code_page) << code_page;
+    EXPECT_EQ(report.decision.client_line, "CSetupDlg::InstallPackage nLocalFLVersion=<205>, nConfigFLVersion=<0>")
+        << code_page;
+  }
+}
+
 }  // namespace
