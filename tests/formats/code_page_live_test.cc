@@ -75,4 +75,32 @@ TEST(CodePageLive, StringsAsTheSystemConvertsThem) {
   }
 }
 
+// Setup reads the registry with RegQueryValueExA, not WideCharToMultiByte:
+// the same strings stored as UTF-16 and read back with the A call must give
+// what the table of this system's code page gives.
+TEST(CodePageLive, TheAnsiRegistryCallGivesWhatTheTableGives) {
+  const uint32_t code_page = GetACP();
+  if (!formats::FindCodePageTable(code_page)) GTEST_SKIP() << "no table for this system's code page " << code_page;
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\PathwardenCodePageTest", 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const std::u16string texts[] = {u"AP\uFF12.0.5",
+                                  u"\u00C4\u00D6"
+                                  u"5.9",
+                                  u"\uFF13\uFF0E\uFF10", u"\u00E9\xD83D\xDE00\xDE00\u4E00\u20AC\u0101"};
+  for (const std::u16string& text : texts) {
+    const std::u16string stored = text + u'\0';
+    ASSERT_EQ(RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(stored.data()),
+                             static_cast<DWORD>(stored.size() * 2)),
+              ERROR_SUCCESS);
+    char bytes[64] = {};
+    DWORD size = sizeof bytes;
+    ASSERT_EQ(RegQueryValueExA(key, "Version", nullptr, nullptr, reinterpret_cast<BYTE*>(bytes), &size), ERROR_SUCCESS);
+    EXPECT_EQ(std::string(bytes, size), Table(code_page, stored)) << "code page " << code_page << ": " << Hex(text);
+  }
+  RegCloseKey(key);
+  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\PathwardenCodePageTest");
+}
+
 }  // namespace
