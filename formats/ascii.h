@@ -1,6 +1,7 @@
 // Case folding of ASCII letters only: registry, profile and device names
 // compare this way whatever the code page, and no locale is consulted. Also
-// the hexadecimal digits that names are made of.
+// the two sets of white space the readers skip, and hexadecimal digits both
+// ways: written into names, read from names and exports.
 // Portable, no system calls: used by logic/, by both platforms and by the
 // readers. The comparisons are inline so that setup.exe carries only what it
 // calls.
@@ -33,8 +34,27 @@ inline bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && EqualsNoCase(std::string_view(text.data(), prefix.size()), prefix);
 }
 
+// Space and tab only, as C's isblank: what regedit skips around the parts of
+// an export's line.
+inline bool IsAsciiBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Space and \t \n \v \f \r, as C's isspace in the C locale: what the
+// profile reader trims and what the version number's conversion skips.
+inline bool IsAsciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 // The lower-case hexadecimal digit of the low four bits of `value`.
 inline char HexDigit(unsigned value) { return "0123456789abcdef"[value & 0xF]; }
+
+// The value of hexadecimal digit `c`, either case; -1 when it is none.
+inline int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  c = AsciiLower(c);
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// A digit HexDigit writes: 0-9 or a-f, never A-F.
+inline bool IsLowerHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
 
 // A temporary file's name: `prefix` and hexadecimal digits drawn from
 // `seed`, min(room, 17) characters in all (one digit alone when `room` is 1),

@@ -8,12 +8,10 @@
 namespace formats {
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 // [begin, end) trimmed of white space on both sides.
 void Trim(const char** begin, const char** end) {
-  while (*begin < *end && IsSpace(**begin)) ++*begin;
-  while (*end > *begin && IsSpace((*end)[-1])) --*end;
+  while (*begin < *end && IsAsciiSpace(**begin)) ++*begin;
+  while (*end > *begin && IsAsciiSpace((*end)[-1])) --*end;
 }
 
 bool NameEquals(const char* begin, const char* end, const char* name) {
@@ -24,8 +22,7 @@ bool NameEquals(const char* begin, const char* end, const char* name) {
 
 bool FindProfileValue(const std::string& bytes, Utf16Converter to_text, const char* section, const char* key,
                       std::string* raw_value) {
-  bool was_utf16 = false;
-  const std::string text = DecodeTextFile(bytes, to_text, &was_utf16);
+  const std::string text = DecodeTextFile(bytes, to_text);
   const char* p = text.data();
   const char* const end = p + text.size();
 

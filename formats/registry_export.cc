@@ -14,27 +14,18 @@ constexpr uint32_t kRegBinary = 3;
 constexpr uint32_t kRegDword = 4;
 constexpr uint32_t kRegMultiSz = 7;
 
-bool IsSpace(char c) { return c == ' ' || c == '\t'; }
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = AsciiLower(c);
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // Parses "xx,xx,..." (white space allowed around bytes) into `out`.
 bool ParseHexBytes(const char* p, const char* end, std::string* out) {
   out->clear();
   while (p < end) {
-    while (p < end && IsSpace(*p)) ++p;
+    while (p < end && IsAsciiBlank(*p)) ++p;
     if (p == end) break;
-    int hi = HexDigit(*p);
-    int lo = p + 1 < end ? HexDigit(p[1]) : -1;
+    int hi = HexValue(*p);
+    int lo = p + 1 < end ? HexValue(p[1]) : -1;
     if (hi < 0 || lo < 0) return false;
     out->push_back(static_cast<char>(hi << 4 | lo));
     p += 2;
-    while (p < end && IsSpace(*p)) ++p;
+    while (p < end && IsAsciiBlank(*p)) ++p;
     if (p < end) {
       if (*p != ',') return false;
       ++p;
@@ -91,10 +82,10 @@ bool ParseValueLine(const std::string& line, bool unicode_file, Utf16Converter t
   } else {
     return false;
   }
-  while (p < end && IsSpace(*p)) ++p;
+  while (p < end && IsAsciiBlank(*p)) ++p;
   if (p == end || *p != '=') return false;
   ++p;
-  while (p < end && IsSpace(*p)) ++p;
+  while (p < end && IsAsciiBlank(*p)) ++p;
   std::string rest(p, end);
   if (rest == "-") {
     *deleted = true;
@@ -110,11 +101,11 @@ bool ParseValueLine(const std::string& line, bool unicode_file, Utf16Converter t
   if (StartsWithNoCase(rest, "dword:")) {
     const char* q = rest.data() + 6;
     const char* q_end = rest.data() + rest.size();
-    while (q_end > q && IsSpace(q_end[-1])) --q_end;
+    while (q_end > q && IsAsciiBlank(q_end[-1])) --q_end;
     if (q_end - q < 1 || q_end - q > 8) return false;
     uint32_t v = 0;
     for (; q < q_end; ++q) {
-      int d = HexDigit(*q);
+      int d = HexValue(*q);
       if (d < 0) return false;
       v = v << 4 | static_cast<uint32_t>(d);
     }
@@ -132,7 +123,7 @@ bool ParseValueLine(const std::string& line, bool unicode_file, Utf16Converter t
     if (rest[3] != '(' || rest[colon - 1] != ')' || colon < 6 || colon > 13) return false;
     type = 0;
     for (size_t i = 4; i < colon - 1; ++i) {
-      int d = HexDigit(rest[i]);
+      int d = HexValue(rest[i]);
       if (d < 0) return false;
       type = type << 4 | static_cast<uint32_t>(d);
     }
@@ -161,8 +152,8 @@ void NextLine(const char** p, const char* end, std::string* line) {
     const char* line_end = *p;
     if (*p < end && **p == '\r') ++*p;
     if (*p < end && **p == '\n') ++*p;
-    while (begin < line_end && IsSpace(*begin)) ++begin;
-    while (line_end > begin && IsSpace(line_end[-1])) --line_end;
+    while (begin < line_end && IsAsciiBlank(*begin)) ++begin;
+    while (line_end > begin && IsAsciiBlank(line_end[-1])) --line_end;
     const char first = line->empty() ? (begin < line_end ? *begin : '\0') : (*line)[0];
     const bool value_line = first == '"' || first == '@';
     if (value_line && line_end > begin && line_end[-1] == '\\' && *p < end) {
@@ -180,8 +171,7 @@ bool RegistryExport::Read(const std::string& bytes, Utf16Converter to_text) {
   keys_.clear();
   removals_.clear();
   sections_ = 0;
-  bool was_utf16 = false;
-  const std::string text = DecodeTextFile(bytes, to_text, &was_utf16);
+  const std::string text = DecodeTextFile(bytes, to_text);
   const char* p = text.data();
   const char* const end = p + text.size();
   bool header_seen = false;

@@ -87,12 +87,10 @@ void AppendUtf16AsUtf8(const uint8_t* data, size_t units, bool big_endian, std::
   }
 }
 
-std::string DecodeTextFile(const std::string& bytes, Utf16Converter to_text, bool* was_utf16) {
+std::string DecodeTextFile(const std::string& bytes, Utf16Converter to_text) {
   const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
   size_t n = bytes.size();
-  *was_utf16 = false;
   if (n >= 2 && ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF))) {
-    *was_utf16 = true;
     std::string out;
     to_text(p + 2, (n - 2) / 2, p[0] == 0xFE, &out);
     return out;

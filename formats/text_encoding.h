@@ -26,8 +26,8 @@ using Utf16Converter = void (*)(const uint8_t* data, size_t units, bool big_endi
 // Returns the file's text as 8-bit text: a UTF-16 file with a byte-order
 // mark is converted by `to_text`, a UTF-8 byte-order mark is dropped,
 // anything else is returned unchanged (taken to be in the caller's 8-bit
-// encoding already). `was_utf16` tells which case applied.
-std::string DecodeTextFile(const std::string& bytes, Utf16Converter to_text, bool* was_utf16);
+// encoding already).
+std::string DecodeTextFile(const std::string& bytes, Utf16Converter to_text);
 
 // Appends `text` to `out` as well-formed UTF-8: its well-formed sequences as
 // they are, every other byte (overlong forms, surrogates, values past

@@ -21,8 +21,6 @@ namespace logic {
 
 namespace {
 
-void Log(const std::string& message) { WriteLog(g_szLogPath, message.c_str()); }
-
 bool IsNameSeparator(char c) { return c == '\\' || c == '/'; }
 
 // Creates the directories that `name` (relative, checked) implies below

@@ -110,4 +110,6 @@ void WriteLog(const char* path, const char* message) {
   g_bFirstLog = 0;
 }
 
+void Log(const std::string& message) { WriteLog(g_szLogPath, message.c_str()); }
+
 }  // namespace logic

@@ -5,6 +5,8 @@
 
 #include <stdint.h>
 
+#include <string>
+
 #include "platform/system.h"
 
 namespace logic {
@@ -32,6 +34,9 @@ bool SetLogPathFromTempDirectory();
 // to the file in one write. An empty path or a file that cannot be opened
 // drops the message silently.
 void WriteLog(const char* path, const char* message);
+
+// WriteLog of `message` to g_szLogPath: how the install pass writes its lines.
+void Log(const std::string& message);
 
 // Stands a clock of the tests' own in for the system's (null restores it),
 // so that a test can tell one reading of the time from two.

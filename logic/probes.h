@@ -83,7 +83,10 @@ DriverProbe ProbeDriverVersion(bool wow64, VersionReader read, void* context);
 int32_t GetLocalDriverVersion();
 
 // The installed client version number: the first client record that has a
-// "Version" value, its first two bytes (the "AP" prefix) dropped.
+// "Version" value, its first two bytes (the "AP" prefix) dropped. The client
+// is "FL" only in the names administrators already know it by (this
+// function, [FL] in config.ini, nLocalFLVersion in the log); elsewhere it is
+// the client.
 int32_t GetLocalFLVersion();
 
 }  // namespace logic

@@ -8,6 +8,7 @@
 #include "logic/log.h"
 #include "logic/log_texts.h"
 #include "logic/text.h"
+#include "formats/ascii.h"
 #include "platform/staging_tree.h"
 #include "platform/system.h"
 
@@ -15,12 +16,8 @@ namespace logic {
 
 namespace {
 
-// Paths are held to the system's limit (MAX_PATH, with its zero).
-
 constexpr char kPrefix[] = "pathwarden-";
 constexpr size_t kPrefixLength = sizeof kPrefix - 1;
-
-void Log(const std::string& message) { WriteLog(g_szLogPath, message.c_str()); }
 
 // At most this many earlier folders are cleared in one run: memory that
 // runs out ends the process without a line. Later runs take the rest.
@@ -60,7 +57,8 @@ void CollectCandidate(void* context, const char* name) {
 
 }  // namespace
 
-// Appended to one copy of `temp_dir`: the least code in setup.exe.
+// One string, appended to in place: the path is made once, with no
+// temporaries to join.
 std::string StagingDirectory(const std::string& temp_dir, bool elevated, const std::string& random_hex) {
   std::string dir = temp_dir;
   if (elevated) {
@@ -74,8 +72,7 @@ std::string StagingDirectory(const std::string& temp_dir, bool elevated, const s
 bool IsStagingFolderName(const std::string& name) {
   if (name.size() != kPrefixLength + 16 || name.compare(0, kPrefixLength, kPrefix) != 0) return false;
   for (size_t i = kPrefixLength; i < name.size(); ++i) {
-    const char c = name[i];
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    if (!formats::IsLowerHexDigit(name[i])) return false;
   }
   return true;
 }
@@ -127,6 +124,8 @@ bool PreparePrivateStaging(std::string* staging, platform::DirectoryHold* hold) 
     const std::string random = RandomHex();
     name = kPrefix + random;
     *staging = StagingDirectory(base, true, random);
+    // The folder's path, separator included, is held to the system's limit
+    // (MAX_PATH with its zero), so that every call can take it.
     if (random.empty() || staging->size() > platform::kMaxPathLength) break;
     created = platform::CreatePrivateDirectory(staging->c_str(), hold, &owned_by_account);
   }

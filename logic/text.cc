@@ -75,8 +75,8 @@ std::string RandomHex() {
   if (!platform::RandomBytes(bytes, sizeof bytes)) return std::string();
   char hex[2 * sizeof bytes];
   for (size_t i = 0; i < sizeof bytes; ++i) {
-    hex[2 * i] = "0123456789abcdef"[bytes[i] >> 4];
-    hex[2 * i + 1] = "0123456789abcdef"[bytes[i] & 15];
+    hex[2 * i] = formats::HexDigit(bytes[i] >> 4);
+    hex[2 * i + 1] = formats::HexDigit(bytes[i]);
   }
   return std::string(hex, sizeof hex);
 }

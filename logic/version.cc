@@ -1,5 +1,7 @@
 #include "logic/version.h"
 
+#include "formats/ascii.h"
+
 namespace logic {
 
 int32_t ParseVersion(const char* text) {
@@ -12,7 +14,7 @@ int32_t ParseVersion(const char* text) {
     return *p;
   };
   char c = next();
-  while (c == ' ' || (c >= '\t' && c <= '\r')) {
+  while (formats::IsAsciiSpace(c)) {
     ++p;
     c = next();
   }

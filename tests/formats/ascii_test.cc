@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <ctype.h>
+#include <locale.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -88,6 +91,40 @@ TEST(Ascii, HexTempNameFitsTheRoomGiven) {
   formats::HexTempName('~', 0x12345679, 17, b);
   EXPECT_NE(std::string(a + 1, 8), std::string(a + 9, 8)) << std::string(a, 17);
   EXPECT_NE(std::string(a, 17), std::string(b, 17));
+}
+
+// The readers' two sets of white space and the hexadecimal digits, against
+// the C library in the C locale for every byte: the export skips isblank,
+// the profile reader and the version number skip isspace, and no byte past
+// 0x7F is either (a lead byte of a double-byte character must never be).
+TEST(Ascii, WhiteSpaceAndHexDigitsAreTheCLocalesForEveryByte) {
+  ASSERT_NE(setlocale(LC_CTYPE, "C"), nullptr);
+  for (int c = 0; c < 256; ++c) {
+    const char ch = static_cast<char>(c);
+    EXPECT_EQ(formats::IsAsciiBlank(ch), isblank(c) != 0) << "byte " << c;
+    EXPECT_EQ(formats::IsAsciiSpace(ch), isspace(c) != 0) << "byte " << c;
+    const char text[2] = {ch, '\0'};
+    const int want = isxdigit(c) ? static_cast<int>(strtol(text, nullptr, 16)) : -1;
+    EXPECT_EQ(formats::HexValue(ch), want) << "byte " << c;
+    EXPECT_EQ(formats::IsLowerHexDigit(ch), isxdigit(c) && !isupper(c)) << "byte " << c;
+  }
+  // The rows the readers depend on, spelled out.
+  EXPECT_FALSE(formats::IsAsciiBlank('\v')) << "a vertical tab is no blank in an export line";
+  EXPECT_TRUE(formats::IsAsciiSpace('\v')) << "a vertical tab is trimmed from a profile value";
+  EXPECT_FALSE(formats::IsAsciiSpace('\xA0')) << "no-break space of code page 1252";
+  EXPECT_FALSE(formats::IsLowerHexDigit('A')) << "names carry lower-case digits only";
+}
+
+// What HexDigit writes HexValue reads back, for the low four bits of any value.
+TEST(Ascii, HexDigitAndHexValueRoundTrip) {
+  const unsigned values[] = {0, 1, 9, 10, 15, 16, 0xAB, 0xFFFFFFFFu};
+  for (unsigned v : values) {
+    const char digit = formats::HexDigit(v);
+    EXPECT_TRUE(formats::IsLowerHexDigit(digit)) << "value " << v;
+    EXPECT_EQ(formats::HexValue(digit), static_cast<int>(v & 0xF)) << "value " << v;
+    EXPECT_EQ(formats::HexValue(static_cast<char>(toupper(digit))), static_cast<int>(v & 0xF))
+        << "upper-case digit of value " << v;
+  }
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/shell/setup_run.h"
+#include "tests/support/setup_run.h"
 #include "tests/tools/check_run.h"
 #include "tests/support/test_support.h"
 

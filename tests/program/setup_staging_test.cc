@@ -20,7 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "tests/shell/setup_run.h"
+#include "tests/program/staging_run.h"
+#include "tests/support/setup_run.h"
 #include "tests/support/test_support.h"
 
 namespace {

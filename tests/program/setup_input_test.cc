@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/shell/setup_run.h"
+#include "tests/support/setup_run.h"
 #include "tests/support/test_support.h"
 
 namespace {
