@@ -2,6 +2,7 @@
 // text, JSON and JSON lines, from the same facts.
 #include <algorithm>
 
+#include "formats/ascii.h"
 #include "logic/decision.h"
 #include "tools/check/check.h"
 #include "tools/check/json_writer.h"
@@ -171,21 +172,19 @@ std::string JsonSummary(const LogSummary& s) {
 // Bytes that a terminal takes as commands (C0 controls but the line end,
 // DEL, and C1 controls in UTF-8) shown as \xNN, as the JSON escapes them.
 std::string TerminalText(const std::string& text) {
-  static const char kHex[] = "0123456789abcdef";
   std::string out;
   out.reserve(text.size());
+  auto hex = [&out](unsigned char c) {
+    out += "\\x";
+    out += formats::HexDigit(c >> 4);
+    out += formats::HexDigit(c);
+  };
   for (size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     const bool c1 = c == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
     if ((c < 0x20 && c != '\n') || c == 0x7F || c1) {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-      if (!c1) continue;
-      const auto next = static_cast<unsigned char>(text[++i]);
-      out += "\\x";
-      out += kHex[next >> 4];
-      out += kHex[next & 15];
+      hex(c);
+      if (c1) hex(static_cast<unsigned char>(text[++i]));
       continue;
     }
     out += text[i];

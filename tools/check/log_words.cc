@@ -46,20 +46,20 @@ const CodeName kShellResults[] = {
 // Each outcome's name and whether it is a failure: the one list the reports
 // take them from, in the order they list outcomes (that of enum Outcome).
 struct OutcomeWords {
-  Outcome outcome;
   const char* name;
+  Outcome outcome;
   bool failure;
 };
 constexpr OutcomeWords kOutcomes[] = {
-    {Outcome::kStarted, "installer started", false},
-    {Outcome::kUpToDate, "nothing to install", false},
-    {Outcome::kCopyFailed, "copy failed", true},
-    {Outcome::kOpenFailed, "open failed", true},
-    {Outcome::kStopped, "stopped by a check", true},
-    {Outcome::kNotStarted, "setup could not run its check", true},
-    {Outcome::kIncomplete, "no last line", true},
-    {Outcome::kEmpty, "nothing after the banner", true},
-    {Outcome::kInterleaved, "mixed with another run", true},
+    {"installer started", Outcome::kStarted, false},
+    {"nothing to install", Outcome::kUpToDate, false},
+    {"copy failed", Outcome::kCopyFailed, true},
+    {"open failed", Outcome::kOpenFailed, true},
+    {"stopped by a check", Outcome::kStopped, true},
+    {"setup could not run its check", Outcome::kNotStarted, true},
+    {"no last line", Outcome::kIncomplete, true},
+    {"nothing after the banner", Outcome::kEmpty, true},
+    {"mixed with another run", Outcome::kInterleaved, true},
 };
 
 constexpr bool InOutcomeOrder() {
