@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace logic {
+
 // True when an installed number is lower than the one the package brings:
 // the test made for the client and for the driver alike.
 inline bool IsOlder(int32_t installed, int32_t package) { return installed < package; }
@@ -23,5 +25,7 @@ std::string DriverVersionLine(int32_t local_driver, int32_t config_driver);
 // The line that refuses installer name `name` for `problem` (from
 // InstallerNameProblem).
 std::string InstallerNameRefusal(const std::string& name, const char* problem);
+
+}  // namespace logic
 
 #endif  // PATHWARDEN_LOGIC_DECISION_H_

@@ -105,13 +105,13 @@ TEST(LogReport, ReadsTheShapeSetupWrites) {
     t.tm_mon -= 1;
     char banner[64];
     char stamp[64];
-    ASSERT_GT(strftime(banner, sizeof banner, log_text::kBanner, &t), 0u);
-    ASSERT_GT(strftime(stamp, sizeof stamp, log_text::kStamp, &t), 0u);
+    ASSERT_GT(strftime(banner, sizeof banner, logic::log_text::kBanner, &t), 0u);
+    ASSERT_GT(strftime(stamp, sizeof stamp, logic::log_text::kStamp, &t), 0u);
     const check::LogLine b = check::ReadLogLine(banner);
     EXPECT_EQ(b.type, check::LogLine::Type::kBanner) << banner;
     EXPECT_EQ(b.when, std::string(date).replace(4, 1, "/").replace(7, 1, "/")) << banner;
-    const std::string message = log_text::kPassStart;
-    const std::string line = stamp + std::string(1, log_text::kMessageLead) + message;
+    const std::string message = logic::log_text::kPassStart;
+    const std::string line = stamp + std::string(1, logic::log_text::kMessageLead) + message;
     const check::LogLine s = check::ReadLogLine(line);
     EXPECT_EQ(s.type, check::LogLine::Type::kStep) << line;
     EXPECT_EQ(s.message, message) << line;
@@ -125,9 +125,9 @@ TEST(LogReport, ReadsTheShapeSetupWrites) {
               check::LogLine::Type::kDamage)
         << banner;
   }
-  EXPECT_EQ(check::ReadLogLine(log_text::kRule).type, check::LogLine::Type::kRule);
-  EXPECT_EQ(check::ReadLogLine(std::string(log_text::kRule) + "=").type, check::LogLine::Type::kDamage);
-  EXPECT_EQ(check::ReadLogLine(std::string(log_text::kRule).substr(1)).type, check::LogLine::Type::kDamage);
+  EXPECT_EQ(check::ReadLogLine(logic::log_text::kRule).type, check::LogLine::Type::kRule);
+  EXPECT_EQ(check::ReadLogLine(std::string(logic::log_text::kRule) + "=").type, check::LogLine::Type::kDamage);
+  EXPECT_EQ(check::ReadLogLine(std::string(logic::log_text::kRule).substr(1)).type, check::LogLine::Type::kDamage);
 }
 
 // The writer's output, written from JSON's grammar: commas only between

@@ -33,11 +33,11 @@ void AddTo(LogGroup* group, const std::string& file, bool new_log, bool keep_mac
 
 std::string DecisionOf(const LogRun& run) {
   if (!run.has_client || !run.has_driver || run.outcome == Outcome::kInterleaved) return "";
-  if (!MachineIsOlder(run.client_installed, run.client_package, run.driver_installed, run.driver_package)) {
+  if (!logic::MachineIsOlder(run.client_installed, run.client_package, run.driver_installed, run.driver_package)) {
     return "nothing to install";
   }
-  const bool client = IsOlder(run.client_installed, run.client_package);
-  const bool driver = IsOlder(run.driver_installed, run.driver_package);
+  const bool client = logic::IsOlder(run.client_installed, run.client_package);
+  const bool driver = logic::IsOlder(run.driver_installed, run.driver_package);
   return std::string("install (") + (client && driver ? "client and driver" : client ? "client" : "driver") + " older)";
 }
 

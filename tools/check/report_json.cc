@@ -54,14 +54,14 @@ void Value(const ConfigValue& v, bool numbered, JsonWriter* w) {
 }
 
 void Record(const Decision& d, int index, bool paths, JsonWriter* w) {
-  const VersionRecord& r = RecordAt(d, index);
+  const logic::VersionRecord& r = RecordAt(d, index);
   const std::string view_path = paths ? d.view_paths[index] : std::string();
-  const VersionRecord* unasked = index == 1 && d.unasked.key ? &d.unasked : nullptr;
+  const logic::VersionRecord* unasked = index == 1 && d.unasked.key ? &d.unasked : nullptr;
   w->Item().Open().Name("key").Text(r.key);
   if (d.views) w->Name("view").Text(formats::AsksFor64BitView(r.access) ? "64-bit" : "32-bit");
   if (!view_path.empty()) w->Name("export_key").Text(view_path);
   w->Name("asked").Bool(r.consulted);
-  const VersionRecord& shown = r.consulted || !unasked ? r : *unasked;
+  const logic::VersionRecord& shown = r.consulted || !unasked ? r : *unasked;
   w->Name("present").Bool(shown.present);
   if (shown.present) w->Name("value").Text(shown.text);
   if (d.other_view_present[index]) w->Name("other_view_value").Text(d.other_view_text[index]);
