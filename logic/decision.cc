@@ -6,7 +6,7 @@
 namespace logic {
 
 bool MachineIsOlder(int32_t local_client, int32_t config_client, int32_t local_driver, int32_t config_driver) {
-  return local_client < config_client || local_driver < config_driver;
+  return IsOlder(local_client, config_client) || IsOlder(local_driver, config_driver);
 }
 
 std::string ClientVersionLine(int32_t local_client, int32_t config_client) {

@@ -10,8 +10,12 @@
 
 namespace logic {
 
+// True when an installed number is lower than the one the package brings:
+// the test made for the client and for the driver alike.
+inline bool IsOlder(int32_t installed, int32_t package) { return installed < package; }
+
 // True when the machine is older than the package: its client or its driver
-// number is lower than the one the package brings.
+// is older (IsOlder).
 bool MachineIsOlder(int32_t local_client, int32_t config_client, int32_t local_driver, int32_t config_driver);
 
 // The two version lines of the log, without time stamps.

@@ -46,7 +46,7 @@ std::string LogText(int64_t now, bool banner, const char* message) {
     text += '\n';
   }
   text += FormatTime(now, TimeText::kStamp);
-  text += ' ';
+  text += log_text::kMessageLead;
   text += message;
   text += '\n';
   return text;

@@ -14,8 +14,13 @@ namespace log_text {
 
 // The banner: local date, time and the product, tab-separated (strftime).
 inline constexpr char kBanner[] = "%Y/%m/%d\t%H:%M:%S\tPathwarden Installer";
-// A message line's time stamp (strftime); the message follows.
+// A message line's time stamp (strftime); kMessageLead, then the message, follow.
 inline constexpr char kStamp[] = "%Y/%m/%d %H:%M:%S\t";
+inline constexpr char kMessageLead = ' ';
+// How long the date and the time of kBanner and kStamp are once written
+// ("2026/12/08", "21:13:47"): what a reader of the log finds the rest by.
+inline constexpr size_t kDateLength = 10;
+inline constexpr size_t kTimeLength = 8;
 // The rule above and below the banner: 71 equals signs.
 inline constexpr char kRule[] = "=======================================================================";
 static_assert(sizeof(kRule) - 1 == 71, "the rule line is 71 equals signs");

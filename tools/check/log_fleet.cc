@@ -9,10 +9,10 @@
 #include "platform/staging_tree.h"
 #include "platform/system.h"
 #include "tools/check/check.h"
+#include "tools/check/json_writer.h"
 #include "tools/check/log_runs.h"
 
 namespace check {
-namespace {}  // namespace
 
 bool ReadInput(const std::string& path, std::string* bytes, std::string* why) {
   FILE* f = fopen(path.c_str(), "rb");
@@ -74,9 +74,15 @@ class Fleet {
       Emit(TerminalText((summary ? PlainSummary(s, options_.all) : "") + details_text_));
     } else if (options_.format == LogFormat::kJson) {
       // The summary's members follow the runs in the one object.
-      Emit(std::string(first_ ? "" : "\n  ") + "],\n  " + JsonSummary(s).substr(1) + "\n");
+      line_.clear();
+      json_.Close(2);
+      WriteJsonSummary(s, &json_, 2);
+      json_.Close();
+      Emit(line_ + "\n");
     } else {
-      Emit("{\"type\": \"summary\", " + JsonSummary(s).substr(1) + "\n");
+      JsonLine("summary");
+      WriteJsonSummary(s, &json_, JsonWriter::kSameLine);
+      EndJsonLine();
     }
     if (!written_ || fflush(out_) != 0) return 2;
     if (s.bad.empty()) return 0;
@@ -84,7 +90,9 @@ class Fleet {
   }
 
   void Begin() {
-    if (options_.format == LogFormat::kJson) Emit("{\n  \"runs\": [");
+    if (options_.format != LogFormat::kJson) return;
+    json_.Open().Name("runs", 2).OpenList();
+    Emit(line_);
   }
 
  private:
@@ -119,7 +127,9 @@ class Fleet {
   void Bad(const std::string& path, const std::string& reason) {
     summary_.bad.push_back({path, reason});
     if (options_.format == LogFormat::kJsonLines) {
-      Emit("{\"type\": \"unreadable\", \"file\": " + JsonString(path) + ", \"reason\": " + JsonString(reason) + "}\n");
+      JsonLine("unreadable");
+      json_.Name("file").Text(path).Name("reason").Text(reason);
+      EndJsonLine();
     }
   }
 
@@ -133,32 +143,42 @@ class Fleet {
     AddToSummary(runs_, &summary_);
     for (const LogRun& run : runs_) {
       if (options_.format == LogFormat::kJson) {
-        line_.assign(first_ ? "\n    " : ",\n    ");
-        AppendJsonRun(run, &line_);
-        Emit(line_);
-        first_ = false;
-      } else if (options_.format == LogFormat::kJsonLines) {
-        // The run's object with its type first: "{" replaced, not copied again.
         line_.clear();
-        AppendJsonRun(run, &line_);
-        line_.replace(0, 1, "{\"type\": \"run\", ");
-        line_.push_back('\n');
+        json_.Item(4).Open();
+        WriteJsonRun(run, &json_);
+        json_.Close();
         Emit(line_);
+      } else if (options_.format == LogFormat::kJsonLines) {
+        JsonLine("run");
+        WriteJsonRun(run, &json_);
+        EndJsonLine();
       } else if (details_) {
         details_text_ += PlainRun(run);
       }
     }
   }
 
+  // A JSON line of `type`: its object open, the type its first member.
+  void JsonLine(const char* type) {
+    line_.clear();
+    json_.Open().Name("type").Text(type);
+  }
+
+  void EndJsonLine() {
+    json_.Close();
+    line_.push_back('\n');
+    Emit(line_);
+  }
+
   const LogOptions& options_;
   FILE* out_;
   bool details_;
   bool written_ = true;
-  bool first_ = true;
   LogSummary summary_;
   std::string details_text_;
   std::string bytes_;
-  std::string line_;  // one run's JSON, its room kept from run to run
+  std::string line_;         // the JSON of one run or line, its room kept from run to run
+  JsonWriter json_{&line_};  // for --json, open across runs: the runs' list, then the summary
   std::vector<LogRun> runs_;
 };
 

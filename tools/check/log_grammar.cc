@@ -184,12 +184,24 @@ bool ReadStep(std::string_view m, LogLine* out) {
   return false;
 }
 
+// The log's shape, from the texts setup writes it by: a stamp is the date,
+// one character, then the time; what follows the time in kBanner and kStamp
+// ends a banner and begins a message line.
+constexpr size_t kStampLength = logic::log_text::kDateLength + 1 + logic::log_text::kTimeLength;
+
+// The character a format puts between its date and its time ("%d" then it).
+char DateTimeGap(const char* format) { return strstr(format, "%d")[2]; }
+
+// What a format writes after its time ("%S" then it).
+std::string_view AfterTime(const char* format) { return strstr(format, "%S") + 2; }
+
 // "dddd/dd/dd" then `between`, then "dd:dd:dd".
 bool IsStamp(std::string_view s, char between) {
   static const char kShape[] = "0000/00/00 00:00:00";
-  if (s.size() < sizeof kShape - 1) return false;
-  for (size_t i = 0; i < sizeof kShape - 1; ++i) {
-    const char want = i == 10 ? between : kShape[i];
+  static_assert(sizeof kShape - 1 == kStampLength, "a stamp's shape as long as a stamp");
+  if (s.size() < kStampLength) return false;
+  for (size_t i = 0; i < kStampLength; ++i) {
+    const char want = i == logic::log_text::kDateLength ? between : kShape[i];
     if (want == '0' ? !Digit(s[i]) : s[i] != want) return false;
   }
   return true;
@@ -199,31 +211,38 @@ int Two(std::string_view s, size_t at) { return (s[at] - '0') * 10 + (s[at + 1] 
 
 // The stamp's seconds, counted from a fixed day; only differences count.
 int64_t Seconds(std::string_view stamp) {
-  const int64_t year = Two(stamp, 0) * 100 + Two(stamp, 2);
+  const int64_t year = Two(stamp, 0) * 100 + Two(stamp, 2);  // "yyyy/mm/dd"
   const int month = Two(stamp, 5);
+  const int day = Two(stamp, 8);
+  const size_t t = logic::log_text::kDateLength + 1;  // "hh:mm:ss"
   // Days before the month, from March (the leap day last), then the years'.
   const int64_t y = month <= 2 ? year - 1 : year;
-  const int64_t days = 365 * y + y / 4 - y / 100 + y / 400 + (153 * ((month + 9) % 12) + 2) / 5 + Two(stamp, 8);
-  return ((days * 24 + Two(stamp, 11)) * 60 + Two(stamp, 14)) * 60 + Two(stamp, 17);
+  const int64_t days = 365 * y + y / 4 - y / 100 + y / 400 + (153 * ((month + 9) % 12) + 2) / 5 + day;
+  return ((days * 24 + Two(stamp, t)) * 60 + Two(stamp, t + 3)) * 60 + Two(stamp, t + 6);
 }
 
 }  // namespace
 
 LogLine ReadLogLine(std::string_view line) {
   LogLine out;
-  static const char kProduct[] = "\tPathwarden Installer";
+  static const std::string_view kBannerEnd = AfterTime(logic::log_text::kBanner);
+  static const std::string_view kStampEnd = AfterTime(logic::log_text::kStamp);
+  static const size_t kMessageAt = kStampLength + kStampEnd.size() + 1;
   if (line.empty()) {
     out.type = Type::kBlank;
-  } else if (line.size() == 71 && line.find_first_not_of('=') == std::string_view::npos) {
+  } else if (line == logic::log_text::kRule) {
     out.type = Type::kRule;
-  } else if (line.size() == 19 + sizeof kProduct - 1 && IsStamp(line, '\t') &&
-             line.substr(19) == std::string_view(kProduct, sizeof kProduct - 1)) {
+  } else if (line.size() == kStampLength + kBannerEnd.size() && IsStamp(line, DateTimeGap(logic::log_text::kBanner)) &&
+             line.substr(kStampLength) == kBannerEnd) {
     out.type = Type::kBanner;
-    out.when = std::string(line.substr(0, 10)) + " " + std::string(line.substr(11, 8));
+    out.when = std::string(line.substr(0, logic::log_text::kDateLength)) + " " +
+               std::string(line.substr(logic::log_text::kDateLength + 1, logic::log_text::kTimeLength));
     out.time = Seconds(line);
-  } else if (line.size() > 21 && IsStamp(line, ' ') && line[19] == '\t' && line[20] == ' ' &&
-             ReadStep(line.substr(21), &out)) {
+  } else if (line.size() > kMessageAt && IsStamp(line, DateTimeGap(logic::log_text::kStamp)) &&
+             line.substr(kStampLength, kStampEnd.size()) == kStampEnd &&
+             line[kMessageAt - 1] == logic::log_text::kMessageLead && ReadStep(line.substr(kMessageAt), &out)) {
     out.type = Type::kStep;
+    out.message = line.substr(kMessageAt);
     out.time = Seconds(line);
   }
   return out;

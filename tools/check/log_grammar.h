@@ -59,7 +59,8 @@ struct LogLine {
   const char* stop = nullptr;  // the log text of a stop
   const char* reason = "";     // a refused name's reason
   int64_t numbers[3] = {};
-  std::string_view text;  // the %s of the line, when it has one (in the line read)
+  std::string_view text;     // the %s of the line, when it has one (in the line read)
+  std::string_view message;  // a step's message: what follows its stamp (in the line read)
 };
 
 // One line's content (without its line end), read by the grammar.

@@ -5,27 +5,44 @@
 namespace check {
 namespace {
 
-// Why setup stopped, from a line of the form "... - <why>. Quit installation...".
+// Why setup stopped, from a line of the form "... - <why>. Quit installation...",
+// in the order of logic/log_texts.h.
 struct StopKind {
   const char* text;  // the log text the line is made from
   const char* cause;
   const char* next;
 };
 const StopKind kStops[] = {
-    {logic::log_text::kNameRefused, "installer name refused",
-     "fix [FL] file in config.ini: a plain name relative to the package folder (the reason is in the line)"},
-    {logic::log_text::kOwnPathMissing, "own path missing or too long",
-     "unpack the package to a shorter folder and run setup from there"},
     {logic::log_text::kOwnPathNotExact, "own path has no exact form in the code page",
      "rename the package folder: its path has a character the system's code page lacks"},
+    {logic::log_text::kOwnPathMissing, "own path missing or too long",
+     "unpack the package to a shorter folder and run setup from there"},
     {logic::log_text::kPathTooLong, "path too long", "unpack to a shorter folder, or shorten the installer's name"},
     {logic::log_text::kNoTempDirectory, "no temporary folder", "check TEMP and TMP of the account that ran setup"},
+    {logic::log_text::kNameRefused, "installer name refused",
+     "fix [FL] file in config.ini: a plain name relative to the package folder (the reason is in the line)"},
     {logic::log_text::kNoSystemTemp, "no system temporary folder",
      "check %SystemRoot%\\Temp: it must exist and its path be short"},
     {logic::log_text::kNoAccessLists, "no access lists on the system temporary folder",
      "the system's temporary folder is on FAT: move it to NTFS"},
     {logic::log_text::kPrivateFolderFailed, "private folder not made",
      "see the error; 1307, 1338 or 267: something else controls %SystemRoot%\\Temp"},
+};
+
+// The steps that decide a run's outcome by themselves, and the cause they
+// name; `numbered`: the line's number is the error or result.
+struct Verdict {
+  StepKind kind;
+  Outcome outcome;
+  const char* cause;
+  bool numbered;
+};
+const Verdict kVerdicts[] = {
+    {StepKind::kCopyFailed, Outcome::kCopyFailed, "CopyFile failed", true},
+    {StepKind::kOpenFailed, Outcome::kOpenFailed, "ShellExecute failed", true},
+    {StepKind::kUpToDate, Outcome::kUpToDate, "", false},
+    {StepKind::kWorkerFailed, Outcome::kNotStarted, "no install worker", true},
+    {StepKind::kDialogFailed, Outcome::kNotStarted, "no setup dialog", true},
 };
 
 void Decide(Outcome outcome, const char* cause, int64_t code, LogRun* run) {
@@ -100,21 +117,6 @@ void ApplyStep(const LogLine& step, std::string_view message, LogRun* run) {
       run->in_place = true;
       run->target.assign(step.text);
       break;
-    case StepKind::kCopyFailed:
-      Decide(Outcome::kCopyFailed, "CopyFile failed", step.numbers[0], run);
-      break;
-    case StepKind::kOpenFailed:
-      Decide(Outcome::kOpenFailed, "ShellExecute failed", step.numbers[0], run);
-      break;
-    case StepKind::kUpToDate:
-      Decide(Outcome::kUpToDate, "", -1, run);
-      break;
-    case StepKind::kWorkerFailed:
-      Decide(Outcome::kNotStarted, "no install worker", step.numbers[0], run);
-      break;
-    case StepKind::kDialogFailed:
-      Decide(Outcome::kNotStarted, "no setup dialog", step.numbers[0], run);
-      break;
     case StepKind::kStop:
       for (const StopKind& s : kStops) {
         if (s.text != step.stop) continue;
@@ -128,6 +130,9 @@ void ApplyStep(const LogLine& step, std::string_view message, LogRun* run) {
       run->ended = true;
       break;
     default:
+      for (const Verdict& v : kVerdicts) {
+        if (v.kind == step.kind) Decide(v.outcome, v.cause, v.numbered ? step.numbers[0] : -1, run);
+      }
       break;
   }
 }

@@ -2,13 +2,14 @@
 // text, JSON and JSON lines, from the same facts.
 #include <algorithm>
 
+#include "formats/ascii.h"
+#include "logic/decision.h"
 #include "tools/check/check.h"
+#include "tools/check/json_writer.h"
 #include "tools/check/log_runs.h"
 
 namespace check {
 namespace {
-
-bool IsFailure(Outcome o) { return o != Outcome::kStarted && o != Outcome::kUpToDate; }
 
 // The cause a fleet's failures are grouped by.
 std::string CauseOf(const LogRun& run) { return run.cause.empty() ? OutcomeName(run.outcome) : run.cause; }
@@ -32,9 +33,11 @@ void AddTo(LogGroup* group, const std::string& file, bool new_log, bool keep_mac
 
 std::string DecisionOf(const LogRun& run) {
   if (!run.has_client || !run.has_driver || run.outcome == Outcome::kInterleaved) return "";
-  const bool client = run.client_installed < run.client_package;
-  const bool driver = run.driver_installed < run.driver_package;
-  if (!client && !driver) return "nothing to install";
+  if (!logic::MachineIsOlder(run.client_installed, run.client_package, run.driver_installed, run.driver_package)) {
+    return "nothing to install";
+  }
+  const bool client = logic::IsOlder(run.client_installed, run.client_package);
+  const bool driver = logic::IsOlder(run.driver_installed, run.driver_package);
   return std::string("install (") + (client && driver ? "client and driver" : client ? "client" : "driver") + " older)";
 }
 
@@ -104,100 +107,84 @@ std::string PlainSummary(const LogSummary& s, bool all_machines) {
   return out;
 }
 
-void AppendJsonRun(const LogRun& run, std::string* out) {
-  // Appended in place: a fleet's report is mostly these objects.
-  auto text = [out](const char* name, std::string_view value) {
-    out->append(name);
-    AppendJsonString(value, out);
-  };
-  auto number = [out](const char* name, int64_t value) {
-    out->append(name);
-    out->append(Num(value));
-  };
-  text("{\"file\": ", run.file);
-  number(", \"run\": ", run.index);
-  text(", \"when\": ", run.when);
+void WriteJsonRun(const LogRun& run, JsonWriter* json) {
+  JsonWriter& w = *json;
+  w.Name("file").Text(run.file).Name("run").Number(run.index).Name("when").Text(run.when);
   if (run.has_client) {
-    number(", \"client\": {\"installed\": ", run.client_installed);
-    number(", \"package\": ", run.client_package);
-    out->push_back('}');
+    w.Name("client").Open().Name("installed").Number(run.client_installed);
+    w.Name("package").Number(run.client_package).Close();
   }
   if (run.has_driver) {
-    number(", \"driver\": {\"installed\": ", run.driver_installed);
-    number(", \"package\": ", run.driver_package);
-    out->push_back('}');
+    w.Name("driver").Open().Name("installed").Number(run.driver_installed);
+    w.Name("package").Number(run.driver_package).Close();
   }
   const std::string decision = DecisionOf(run);
-  if (!decision.empty()) text(", \"decision\": ", decision);
-  if (!run.source.empty()) {
-    text(", \"source\": ", run.source);
-    text(", \"target\": ", run.target);
-  }
-  if (!run.copy_line.empty()) text(", \"copy_ambiguous\": ", run.copy_line);
-  text(", \"outcome\": ", OutcomeName(run.outcome));
-  out->append(IsFailure(run.outcome) ? ", \"failed\": true" : ", \"failed\": false");
-  if (!run.cause.empty()) text(", \"cause\": ", run.cause);
-  if (run.code >= 0) number(", \"code\": ", run.code);
-  out->append(run.ended ? ", \"ended\": true" : ", \"ended\": false");
-  number(", \"torn_lines\": ", run.torn);
-  out->append(", \"torn\": [");
-  for (size_t i = 0; i < run.damage.size(); ++i) text(i ? ", " : "", run.damage[i]);
-  text("], \"next\": ", run.next);
-  out->push_back('}');
+  if (!decision.empty()) w.Name("decision").Text(decision);
+  if (!run.source.empty()) w.Name("source").Text(run.source).Name("target").Text(run.target);
+  if (!run.copy_line.empty()) w.Name("copy_ambiguous").Text(run.copy_line);
+  w.Name("outcome").Text(OutcomeName(run.outcome)).Name("failed").Bool(IsFailure(run.outcome));
+  if (!run.cause.empty()) w.Name("cause").Text(run.cause);
+  if (run.code >= 0) w.Name("code").Number(run.code);
+  w.Name("ended").Bool(run.ended).Name("torn_lines").Number(run.torn);
+  w.Name("torn").TextList(run.damage.data(), run.damage.size());
+  w.Name("next").Text(run.next);
 }
 
 std::string JsonRun(const LogRun& run) {
   std::string out;
-  AppendJsonRun(run, &out);
+  JsonWriter w(&out);
+  w.Open();
+  WriteJsonRun(run, &w);
+  w.Close();
   return out;
 }
 
-std::string JsonSummary(const LogSummary& s) {
-  std::string out = "{\"run_count\": " + Num(s.runs) + ", \"log_count\": " + Num(s.logs) + ", \"outcomes\": {";
-  std::string logs = "{";
-  bool first = true;
+void WriteJsonSummary(const LogSummary& s, JsonWriter* json, int indent) {
+  JsonWriter& w = *json;
+  w.Name("run_count", indent).Number(s.runs).Name("log_count").Number(s.logs);
+  w.Name("outcomes").Open();
   for (size_t o = 0; o < kOutcomeCount; ++o) {
-    if (s.outcomes[o].runs == 0) continue;
-    const std::string name = JsonString(OutcomeName(static_cast<Outcome>(o)));
-    out += (first ? "" : ", ") + name + ": " + Num(s.outcomes[o].runs);
-    logs += (first ? "" : ", ") + name + ": " + Num(s.outcomes[o].logs);
-    first = false;
+    if (s.outcomes[o].runs > 0) w.Name(OutcomeName(static_cast<Outcome>(o))).Number(s.outcomes[o].runs);
   }
-  out += "}, \"logs_by_outcome\": " + logs + "}, \"failures\": [";
-  first = true;
+  w.Close().Name("logs_by_outcome").Open();
+  for (size_t o = 0; o < kOutcomeCount; ++o) {
+    if (s.outcomes[o].runs > 0) w.Name(OutcomeName(static_cast<Outcome>(o))).Number(s.outcomes[o].logs);
+  }
+  w.Close().Name("failures").OpenList();
   for (const auto& [cause, group] : s.causes) {
-    out += std::string(first ? "" : ", ") + "{\"cause\": " + JsonString(cause) + ", \"runs\": " + Num(group.runs) +
-           ", \"logs\": " + Num(group.logs) + ", \"machines\": [";
-    for (size_t i = 0; i < group.machines.size(); ++i) out += (i ? ", " : "") + JsonString(group.machines[i]);
-    out += "]}";
-    first = false;
+    w.Item().Open().Name("cause").Text(cause).Name("runs").Number(group.runs).Name("logs").Number(group.logs);
+    w.Name("machines").TextList(group.machines.data(), group.machines.size()).Close();
   }
-  out += "], \"unreadable\": [";
-  for (size_t i = 0; i < s.bad.size(); ++i) {
-    out += std::string(i ? ", " : "") + "{\"file\": " + JsonString(s.bad[i].path) +
-           ", \"reason\": " + JsonString(s.bad[i].reason) + "}";
-  }
-  return out + "]}";
+  w.Close().Name("unreadable").OpenList();
+  for (const BadInput& b : s.bad) w.Item().Open().Name("file").Text(b.path).Name("reason").Text(b.reason).Close();
+  w.Close();
+}
+
+std::string JsonSummary(const LogSummary& s) {
+  std::string out;
+  JsonWriter w(&out);
+  w.Open();
+  WriteJsonSummary(s, &w, JsonWriter::kSameLine);
+  w.Close();
+  return out;
 }
 
 // Bytes that a terminal takes as commands (C0 controls but the line end,
 // DEL, and C1 controls in UTF-8) shown as \xNN, as the JSON escapes them.
 std::string TerminalText(const std::string& text) {
-  static const char kHex[] = "0123456789abcdef";
   std::string out;
   out.reserve(text.size());
+  auto hex = [&out](unsigned char c) {
+    out += "\\x";
+    out += formats::HexDigit(c >> 4);
+    out += formats::HexDigit(c);
+  };
   for (size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     const bool c1 = c == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
     if ((c < 0x20 && c != '\n') || c == 0x7F || c1) {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-      if (!c1) continue;
-      const auto next = static_cast<unsigned char>(text[++i]);
-      out += "\\x";
-      out += kHex[next >> 4];
-      out += kHex[next & 15];
+      hex(c);
+      if (c1) hex(static_cast<unsigned char>(text[++i]));
       continue;
     }
     out += text[i];

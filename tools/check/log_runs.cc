@@ -26,7 +26,7 @@ class Reader {
         Banner(line);
         return;
       case LogLine::Type::kStep:
-        Step(line, content.substr(21));
+        Step(line, line.message);
         return;
       case LogLine::Type::kDamage:
         Damage(content);

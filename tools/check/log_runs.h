@@ -14,6 +14,9 @@
 
 namespace check {
 
+class JsonWriter;
+
+// In the order the reports list them; their names are in log_words.cc.
 enum class Outcome {
   kStarted,      // the installer was copied (or found in place) and opened
   kUpToDate,     // nothing to install
@@ -78,7 +81,10 @@ const char* WindowsErrorName(int64_t code);
 // own, not errors), or "".
 const char* ShellResultName(int64_t code);
 
+// An outcome's name in the reports, and whether the summary counts it as a
+// failure (all but a started installer and nothing to install).
 const char* OutcomeName(Outcome outcome);
+bool IsFailure(Outcome outcome);
 
 // Runs (or logs) behind an outcome or a cause, with the logs' names.
 struct LogGroup {
@@ -112,13 +118,16 @@ void AddToSummary(const std::vector<LogRun>& runs, LogSummary* summary);
 // lines or a mixed one.
 std::string DecisionOf(const LogRun& run);
 
-// One run explained (plain: lines; JSON: one object, no line end).
+// One run explained (plain: lines; JSON: one object, no line end; or its
+// members, into the object `json` has open).
 std::string PlainRun(const LogRun& run);
 std::string JsonRun(const LogRun& run);
-void AppendJsonRun(const LogRun& run, std::string* out);
-// The summary (plain: lines; JSON: one object, no line end).
+void WriteJsonRun(const LogRun& run, JsonWriter* json);
+// The summary (plain: lines; JSON: one object, no line end; or its members,
+// the first at `indent` (JsonWriter's), into the object `json` has open).
 std::string PlainSummary(const LogSummary& summary, bool all_machines);
 std::string JsonSummary(const LogSummary& summary);
+void WriteJsonSummary(const LogSummary& summary, JsonWriter* json, int indent);
 
 }  // namespace check
 

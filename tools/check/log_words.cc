@@ -43,22 +43,32 @@ const CodeName kShellResults[] = {
     {32, "a DLL was not found"},
 };
 
-// In the order of enum Outcome.
-// clang-format off
-const char* const kOutcomeNames[] = {
-    "installer started",
-    "nothing to install",
-    "copy failed",
-    "open failed",
-    "stopped by a check",
-    "setup could not run its check",
-    "no last line",
-    "nothing after the banner",
-    "mixed with another run",
+// Each outcome's name and whether it is a failure: the one list the reports
+// take them from, in the order they list outcomes (that of enum Outcome).
+struct OutcomeWords {
+  const char* name;
+  Outcome outcome;
+  bool failure;
 };
-// clang-format on
-static_assert(sizeof kOutcomeNames / sizeof kOutcomeNames[0] == static_cast<size_t>(Outcome::kInterleaved) + 1,
-              "one name for each outcome");
+constexpr OutcomeWords kOutcomes[] = {
+    {"installer started", Outcome::kStarted, false},
+    {"nothing to install", Outcome::kUpToDate, false},
+    {"copy failed", Outcome::kCopyFailed, true},
+    {"open failed", Outcome::kOpenFailed, true},
+    {"stopped by a check", Outcome::kStopped, true},
+    {"setup could not run its check", Outcome::kNotStarted, true},
+    {"no last line", Outcome::kIncomplete, true},
+    {"nothing after the banner", Outcome::kEmpty, true},
+    {"mixed with another run", Outcome::kInterleaved, true},
+};
+
+constexpr bool InOutcomeOrder() {
+  for (size_t i = 0; i < sizeof kOutcomes / sizeof kOutcomes[0]; ++i) {
+    if (static_cast<size_t>(kOutcomes[i].outcome) != i) return false;
+  }
+  return sizeof kOutcomes / sizeof kOutcomes[0] == kOutcomeCount;
+}
+static_assert(InOutcomeOrder(), "one row for each outcome, in the order of enum Outcome");
 
 template <size_t N>
 const char* NameOf(const CodeName (&table)[N], int64_t code) {
@@ -76,7 +86,12 @@ const char* ShellResultName(int64_t code) { return NameOf(kShellResults, code); 
 
 const char* OutcomeName(Outcome outcome) {
   const size_t i = static_cast<size_t>(outcome);
-  return i < sizeof kOutcomeNames / sizeof kOutcomeNames[0] ? kOutcomeNames[i] : "";
+  return i < kOutcomeCount ? kOutcomes[i].name : "";
+}
+
+bool IsFailure(Outcome outcome) {
+  const size_t i = static_cast<size_t>(outcome);
+  return i < kOutcomeCount && kOutcomes[i].failure;
 }
 
 }  // namespace check

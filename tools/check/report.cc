@@ -3,6 +3,7 @@
 #include "formats/ascii.h"
 #include "formats/code_page_tables.h"
 #include "formats/registry_access.h"
+#include "logic/decision.h"
 #include "logic/version.h"
 #include "tools/check/check.h"
 
@@ -96,10 +97,12 @@ void Decisions(const Report& report, std::string* out) {
     *out += "      note: the text not chosen has the higher number (" + Number(other_number) +
             "): texts compare character by character, so \"9.0\" sorts after \"10.0\"\n";
   }
-  *out += "  client: installed " + Number(d.client.number) + (d.client.number < p.client.number ? " < " : " >= ") +
-          "package " + Number(p.client.number) + "\n";
-  *out += "  driver: installed " + Number(d.driver.number) + (d.driver.number < p.driver.number ? " < " : " >= ") +
-          "package " + Number(p.driver.number) + "\n";
+  *out += "  client: installed " + Number(d.client.number) +
+          (logic::IsOlder(d.client.number, p.client.number) ? " < " : " >= ") + "package " + Number(p.client.number) +
+          "\n";
+  *out += "  driver: installed " + Number(d.driver.number) +
+          (logic::IsOlder(d.driver.number, p.driver.number) ? " < " : " >= ") + "package " + Number(p.driver.number) +
+          "\n";
   *out += d.older ? "  decision: install (the machine is older)\n"
                   : "  decision: nothing to install (already the latest)\n";
   *out += d.client_line + "\n" + d.driver_line + "\n";

@@ -5,9 +5,9 @@
 #include "formats/registry_access.h"
 #include "platform/code_page.h"
 #include "tools/check/check.h"
+#include "tools/check/json_writer.h"
 
 namespace check {
-namespace {}  // namespace
 
 // The tool's texts are in the ANSI code page, JSON is UTF-8. What does not
 // convert (a binary registry value, say) is marked U+FFFD rather than
@@ -47,82 +47,88 @@ std::string JsonString(const std::string& text) {
 
 namespace {
 
-std::string Str(const std::string& text) { return JsonString(text); }
-
-std::string Bool(bool b) { return b ? "true" : "false"; }
-std::string Num(int64_t n) { return std::to_string(n); }
-
-std::string Value(const ConfigValue& v, bool numbered) {
-  std::string out = "{\"section\": " + Str(v.section) + ", \"key\": " + Str(v.key) + ", \"text\": " + Str(v.text);
-  if (numbered) out += ", \"number\": " + Num(v.number);
-  return out + "}";
+void Value(const ConfigValue& v, bool numbered, JsonWriter* w) {
+  w->Open().Name("section").Text(v.section).Name("key").Text(v.key).Name("text").Text(v.text);
+  if (numbered) w->Name("number").Number(v.number);
+  w->Close();
 }
 
-std::string Record(const Decision& d, int index, bool paths) {
+void Record(const Decision& d, int index, bool paths, JsonWriter* w) {
   const logic::VersionRecord& r = RecordAt(d, index);
   const std::string view_path = paths ? d.view_paths[index] : std::string();
   const logic::VersionRecord* unasked = index == 1 && d.unasked.key ? &d.unasked : nullptr;
-  std::string out = "{\"key\": " + Str(r.key);
-  if (d.views) out += ", \"view\": " + Str(formats::AsksFor64BitView(r.access) ? "64-bit" : "32-bit");
-  if (!view_path.empty()) out += ", \"export_key\": " + Str(view_path);
-  out += ", \"asked\": " + Bool(r.consulted);
+  w->Item().Open().Name("key").Text(r.key);
+  if (d.views) w->Name("view").Text(formats::AsksFor64BitView(r.access) ? "64-bit" : "32-bit");
+  if (!view_path.empty()) w->Name("export_key").Text(view_path);
+  w->Name("asked").Bool(r.consulted);
   const logic::VersionRecord& shown = r.consulted || !unasked ? r : *unasked;
-  out += ", \"present\": " + Bool(shown.present);
-  if (shown.present) out += ", \"value\": " + Str(shown.text);
-  if (d.other_view_present[index]) out += ", \"other_view_value\": " + Str(d.other_view_text[index]);
-  return out + "}";
+  w->Name("present").Bool(shown.present);
+  if (shown.present) w->Name("value").Text(shown.text);
+  if (d.other_view_present[index]) w->Name("other_view_value").Text(d.other_view_text[index]);
+  w->Close();
 }
 
-std::string List(const std::vector<std::string>& items) {
-  std::string out = "[";
-  for (size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + Str(items[i]);
-  return out + "]";
+void Package(const PackageReport& p, JsonWriter* w) {
+  w->Name("package", 2).Open().Name("folder").Text(p.folder).Name("config").Text(p.config_path);
+  w->Name("config_exists").Bool(p.config_exists);
+  Value(p.client, true, &w->Name("client", 4));
+  Value(p.driver, true, &w->Name("driver", 4));
+  Value(p.installer, false, &w->Name("installer", 4));
+  w->Name("installer_name_accepted", 4).Bool(!p.name_problem);
+  if (p.name_problem) {
+    w->Name("refusal").Text(p.refusal);
+  } else {
+    w->Name("installer_exists").Bool(p.installer_exists).Name("installer_size").Number(p.installer_size);
+  }
+  w->Close();
+}
+
+void DecisionMembers(const Decision& d, JsonWriter* w) {
+  const bool paths = d.views && !d.source_name.empty();
+  w->Name("decision", 2).Open().Name("source").Text(d.source);
+  if (!d.source_name.empty()) w->Name("name").Text(d.source_name);
+  if (d.views) w->Name("wow64").Bool(d.wow64);
+  w->Name("client", 4).Open().Name("records").OpenList();
+  Record(d, 0, paths, w);
+  Record(d, 1, paths, w);
+  if (d.depends_on_code_page) {
+    // The numbers would come from bytes the customer's machine never gives.
+    w->Close().Close().Name("driver", 4).Open().Name("records").OpenList();
+    Record(d, 2, paths, w);
+    Record(d, 3, paths, w);
+    w->Close().Close().Name("depends_on_code_page", 4).Number(d.code_page).Close();
+    return;
+  }
+  w->Close().Name("used").Number(d.client.used).Name("text").Text(d.client.text);
+  w->Name("number").Number(d.client.number).Close();
+  w->Name("driver", 4).Open().Name("records").OpenList();
+  Record(d, 2, paths, w);
+  Record(d, 3, paths, w);
+  w->Close().Name("texts").TextList(d.driver.texts, 2).Name("chosen").Number(d.driver.chosen);
+  w->Name("number").Number(d.driver.number).Close();
+  const std::string lines[] = {d.client_line, d.driver_line};
+  w->Name("install", 4).Bool(d.older).Name("log", 4).TextList(lines, 2).Close();
 }
 
 }  // namespace
 
 std::string JsonReport(const Report& report) {
-  const PackageReport& p = report.package;
-  std::string out = "{\n  \"package\": {\"folder\": " + Str(p.folder) + ", \"config\": " + Str(p.config_path) +
-                    ", \"config_exists\": " + Bool(p.config_exists) + ",\n    \"client\": " + Value(p.client, true) +
-                    ",\n    \"driver\": " + Value(p.driver, true) +
-                    ",\n    \"installer\": " + Value(p.installer, false);
-  out += ",\n    \"installer_name_accepted\": " + Bool(!p.name_problem);
-  if (p.name_problem) out += ", \"refusal\": " + Str(p.refusal);
-  if (!p.name_problem) {
-    out += ", \"installer_exists\": " + Bool(p.installer_exists) + ", \"installer_size\": " + Num(p.installer_size);
+  std::string out;
+  JsonWriter w(&out);
+  w.Open();
+  Package(report.package, &w);
+  w.Name("releases", 2).OpenList();
+  for (const Release& r : report.releases) {
+    w.Item(4).Open().Name("text").Text(r.text).Name("number").Number(r.number);
+    w.Name("installs_over").Bool(r.installs_over);
+    if (r.blocked_by >= 0) w.Name("not_greater_than").Text(report.releases[r.blocked_by].text);
+    w.Close();
   }
-  out += "},\n  \"releases\": [";
-  for (size_t i = 0; i < report.releases.size(); ++i) {
-    const Release& r = report.releases[i];
-    out += std::string(i ? "," : "") + "\n    {\"text\": " + Str(r.text) + ", \"number\": " + Num(r.number) +
-           ", \"installs_over\": " + Bool(r.installs_over);
-    if (r.blocked_by >= 0) out += ", \"not_greater_than\": " + Str(report.releases[r.blocked_by].text);
-    out += "}";
-  }
-  out += "],\n  \"warnings\": " + List(report.warnings) + ",\n  \"problems\": " + List(report.problems);
-  if (report.has_decision) {
-    const Decision& d = report.decision;
-    const bool paths = d.views && !d.source_name.empty();
-    out += ",\n  \"decision\": {\"source\": " + Str(d.source);
-    if (!d.source_name.empty()) out += ", \"name\": " + Str(d.source_name);
-    if (d.views) out += ", \"wow64\": " + Bool(d.wow64);
-    out += ",\n    \"client\": {\"records\": [" + Record(d, 0, paths) + ", " + Record(d, 1, paths) + "]";
-    if (d.depends_on_code_page) {
-      // The numbers would come from bytes the customer's machine never gives.
-      out += "},\n    \"driver\": {\"records\": [" + Record(d, 2, paths) + ", " + Record(d, 3, paths) + "]}";
-      out += ",\n    \"depends_on_code_page\": " + Num(d.code_page) + "}";
-    } else {
-      out += ", \"used\": " + Num(d.client.used) + ", \"text\": " + Str(d.client.text) +
-             ", \"number\": " + Num(d.client.number) + "}";
-      out += ",\n    \"driver\": {\"records\": [" + Record(d, 2, paths) + ", " + Record(d, 3, paths) +
-             "], \"texts\": [" + Str(d.driver.texts[0]) + ", " + Str(d.driver.texts[1]) +
-             "], \"chosen\": " + Num(d.driver.chosen) + ", \"number\": " + Num(d.driver.number) + "}";
-      out += ",\n    \"install\": " + Bool(d.older) + ",\n    \"log\": " + List({d.client_line, d.driver_line}) + "}";
-    }
-  }
-  out += ",\n  \"ok\": " + Bool(report.problems.empty()) + "\n}\n";
-  return out;
+  w.Close().Name("warnings", 2).TextList(report.warnings.data(), report.warnings.size());
+  w.Name("problems", 2).TextList(report.problems.data(), report.problems.size());
+  if (report.has_decision) DecisionMembers(report.decision, &w);
+  w.Name("ok", 2).Bool(report.problems.empty()).Close(0);
+  return out + "\n";
 }
 
 }  // namespace check
