@@ -6,7 +6,7 @@
 
 namespace formats {
 
-// In code_page_data.cc, generated.
+// Made by the build from code_pages.tsv (cmake/code_page_data.cmake).
 extern const CodePageTable kCodePageTables[];
 extern const size_t kCodePageTableCount;
 
