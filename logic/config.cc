@@ -8,12 +8,6 @@
 
 namespace logic {
 
-const char kConfigFileName[] = "config.ini";
-const char kClientSection[] = "FL";
-const char kDriverSection[] = "driver";
-const char kVersionKey[] = "version";
-const char kInstallerKey[] = "file";
-
 std::string GetExeDirectory(bool* inexact) {
   char path[platform::kPathBufferSize + 1] = {};
   uint32_t n = platform::GetExecutablePath(path, platform::kPathBufferSize);

@@ -4,18 +4,10 @@
 
 #include <string>
 
+#include "logic/names.h"
 #include "platform/system.h"
 
 namespace logic {
-
-extern const char kConfigFileName[];
-
-// Where config.ini keeps the package's values: [FL] version and file (the
-// client and its installer), [driver] version.
-extern const char kClientSection[];
-extern const char kDriverSection[];
-extern const char kVersionKey[];
-extern const char kInstallerKey[];
 
 // The running executable's directory up to and including its last separator
 // (found character by character, so a double-byte character's trail byte is

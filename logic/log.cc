@@ -14,7 +14,6 @@ namespace logic {
 
 char g_szLogPath[kLogPathSize] = "";
 int g_bFirstLog = 1;
-const char kLogFileName[] = "velsetup.log";
 
 namespace {
 

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "logic/names.h"
 #include "platform/system.h"
 
 namespace logic {
@@ -19,9 +20,6 @@ extern char g_szLogPath[kLogPathSize];
 
 // 1 until the first message of this process reaches the file, then 0.
 extern int g_bFirstLog;
-
-// The log file's name inside the temporary directory.
-extern const char kLogFileName[];
 
 // Fills g_szLogPath with the temporary directory followed by kLogFileName.
 // Returns false (and leaves it empty) when there is no temporary directory or

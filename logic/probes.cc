@@ -7,12 +7,6 @@
 
 namespace logic {
 
-const char kDriverInstallationKey[] = "SOFTWARE\\Veltrano\\Veltrano Driver Installation";
-const char kDriverMsmKey[] = "SOFTWARE\\Veltrano\\Veltrano Driver MSM";
-const char kFerrolinkKey[] = "SOFTWARE\\Veltrano\\Ferrolink";
-const char kPathwardenKey[] = "SOFTWARE\\Veltrano\\Pathwarden";
-const char kVersionValueName[] = "Version";
-
 namespace {
 
 const char kMissingVersion[] = "0.0.0";

@@ -8,16 +8,12 @@
 #include <string>
 
 #include "formats/registry_access.h"
+#include "logic/names.h"
 
 namespace logic {
 
-// Key paths below HKEY_LOCAL_MACHINE and the access masks the probes use
-// (KEY_READ, and KEY_READ with KEY_WOW64_64KEY).
-extern const char kDriverInstallationKey[];
-extern const char kDriverMsmKey[];
-extern const char kFerrolinkKey[];
-extern const char kPathwardenKey[];
-extern const char kVersionValueName[];  // "Version"
+// The access masks the probes use (KEY_READ, and KEY_READ with
+// KEY_WOW64_64KEY); the keys are in names.h.
 constexpr uint32_t kAccessRead = formats::kKeyRead;
 constexpr uint32_t kAccessRead64 = formats::kKeyRead | formats::kKeyWow64_64Key;
 
