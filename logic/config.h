@@ -36,7 +36,7 @@ class PackageConfig {
 
  private:
   std::string path_;
-  char buffer_[platform::kPathBufferSize + 1] = {};
+  platform::PathBuffer buffer_ = {};
 };
 
 #endif  // PATHWARDEN_LOGIC_CONFIG_H_

@@ -47,7 +47,7 @@ FileFacts Examine(const std::string& path) {
 // for a bare name in the Windows folder instead.
 bool AbsoluteFolder(const std::string& folder, std::string* out) {
 #ifdef _WIN32
-  char buffer[platform::kPathBufferSize + 1] = {};
+  platform::PathBuffer buffer = {};
   if (!_fullpath(buffer, folder.c_str(), sizeof buffer - 1)) return false;
   out->assign(buffer);
 #else
