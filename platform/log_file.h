@@ -21,7 +21,8 @@ enum class LogOpen { kAppend, kCreateNew };
 // Returns false if the file cannot be opened or is refused; write errors are
 // not reported. Whether the run is elevated is asked once; an elevated run
 // walks the log's folder once and holds it, and later lines open the file
-// relative to it: they go where the first went, even if the path changes.
+// relative to that folder, never by the path again: a folder put in its
+// place later gets none of them.
 // With LogOpen::kCreateNew only into a file it makes new at `path`: when an
 // entry of that name is there already (anyone's, of any kind) nothing is
 // written, the entry is left as it was, and the result is false.
