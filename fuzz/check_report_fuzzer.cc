@@ -237,11 +237,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check::PackageReport& p = report.package;
   p.folder = head;
   p.config_path = head + "config.ini";
-  p.client = {"FL", "version", head, ParseVersion(head.c_str())};
+  p.client = {"FL", "version", head, logic::ParseVersion(head.c_str())};
   p.driver = {"driver", "version", "3.0.0", 300};
   p.installer = {"FL", "file", head};
-  p.name_problem = InstallerNameProblem(head);
-  if (p.name_problem) p.refusal = InstallerNameRefusal(head, p.name_problem);
+  p.name_problem = logic::InstallerNameProblem(head);
+  if (p.name_problem) p.refusal = logic::InstallerNameRefusal(head, p.name_problem);
   check::CheckReleases(check::SplitList(head), &report);
   std::string error;
   const bool decided = check::DecideFromExport({bytes}, {head}, size % 2 == 0, &report, &error);

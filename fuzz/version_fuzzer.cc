@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   text = text.substr(0, text.find('\0'));
-  int32_t got = ParseVersion(text.c_str());
+  int32_t got = logic::ParseVersion(text.c_str());
 
   std::string joined;
   for (char c : text) {

@@ -6,6 +6,8 @@
 #include "platform/system.h"
 #include "platform/profile.h"
 
+namespace logic {
+
 const char kConfigFileName[] = "config.ini";
 const char kClientSection[] = "FL";
 const char kDriverSection[] = "driver";
@@ -32,3 +34,5 @@ std::string PackageConfig::Read(const char* section, const char* key, bool* inex
   if (n > platform::kMaxPathLength) n = platform::kMaxPathLength;
   return std::string(buffer_, n);
 }
+
+}  // namespace logic

@@ -6,6 +6,8 @@
 
 #include "platform/system.h"
 
+namespace logic {
+
 extern const char kConfigFileName[];
 
 // Where config.ini keeps the package's values: [FL] version and file (the
@@ -38,5 +40,7 @@ class PackageConfig {
   std::string path_;
   platform::PathBuffer buffer_ = {};
 };
+
+}  // namespace logic
 
 #endif  // PATHWARDEN_LOGIC_CONFIG_H_

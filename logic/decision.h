@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace logic {
+
 // True when the machine is older than the package: its client or its driver
 // number is lower than the one the package brings.
 bool MachineIsOlder(int32_t local_client, int32_t config_client, int32_t local_driver, int32_t config_driver);
@@ -19,5 +21,7 @@ std::string DriverVersionLine(int32_t local_driver, int32_t config_driver);
 // The line that refuses installer name `name` for `problem` (from
 // InstallerNameProblem).
 std::string InstallerNameRefusal(const std::string& name, const char* problem);
+
+}  // namespace logic
 
 #endif  // PATHWARDEN_LOGIC_DECISION_H_

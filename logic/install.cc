@@ -17,6 +17,8 @@
 #include "platform/staging.h"
 #include "platform/system.h"
 
+namespace logic {
+
 namespace {
 
 void Log(const std::string& message) { WriteLog(g_szLogPath, message.c_str()); }
@@ -238,3 +240,5 @@ void FinishSetupDialog(void (*end)(void* context, int result), void* context) {
   end(context, kSetupFinished);
   WriteLog(g_szLogPath, log_text::kFinishEnd);
 }
+
+}  // namespace logic

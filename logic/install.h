@@ -11,6 +11,8 @@
 #include "platform/message_window.h"
 #include "platform/process.h"
 
+namespace logic {
+
 // The setup window's private finish request (WM_APP + 1), both parameters 0.
 constexpr uint32_t WM_SETUP_FINISH = 0x8001;
 
@@ -43,5 +45,7 @@ constexpr int kSetupFinished = 5;
 // The finish request's handling, the same in both shells: `end(context,
 // kSetupFinished)` ends the modal run between the two lines that frame it.
 void FinishSetupDialog(void (*end)(void* context, int result), void* context);
+
+}  // namespace logic
 
 #endif  // PATHWARDEN_LOGIC_INSTALL_H_

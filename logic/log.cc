@@ -10,6 +10,8 @@
 #include "platform/log_file.h"
 #include "platform/system.h"
 
+namespace logic {
+
 char g_szLogPath[kLogPathSize] = "";
 int g_bFirstLog = 1;
 const char kLogFileName[] = "velsetup.log";
@@ -107,3 +109,5 @@ void WriteLog(const char* path, const char* message) {
   }
   g_bFirstLog = 0;
 }
+
+}  // namespace logic

@@ -7,6 +7,8 @@
 
 #include "platform/system.h"
 
+namespace logic {
+
 // Full path of the log file; empty until SetLogPathFromTempDirectory fills it,
 // and left empty when no complete path fits, so that nothing is written
 // rather than written somewhere unintended.
@@ -34,5 +36,7 @@ void WriteLog(const char* path, const char* message);
 // Stands a clock of the tests' own in for the system's (null restores it),
 // so that a test can tell one reading of the time from two.
 void SetLogClockForTesting(int64_t (*clock)());
+
+}  // namespace logic
 
 #endif  // PATHWARDEN_LOGIC_LOG_H_

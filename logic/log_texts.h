@@ -9,6 +9,7 @@
 #include <stddef.h>
 #include <string.h>
 
+namespace logic {
 namespace log_text {
 
 // The banner: local date, time and the product, tab-separated (strftime).
@@ -92,5 +93,6 @@ inline constexpr char kShellExecuteFailed[] = "CSetupDlg::InstallPackage - Shell
 inline size_t FixedLength(const char* text) { return strcspn(text, "%"); }
 
 }  // namespace log_text
+}  // namespace logic
 
 #endif  // PATHWARDEN_LOGIC_LOG_TEXTS_H_

@@ -5,6 +5,8 @@
 #include "platform/registry.h"
 #include "platform/system.h"
 
+namespace logic {
+
 const char kDriverInstallationKey[] = "SOFTWARE\\Veltrano\\Veltrano Driver Installation";
 const char kDriverMsmKey[] = "SOFTWARE\\Veltrano\\Veltrano Driver MSM";
 const char kFerrolinkKey[] = "SOFTWARE\\Veltrano\\Ferrolink";
@@ -97,3 +99,5 @@ ClientProbe ProbeClientVersion(VersionReader read, void* context) {
 int32_t GetLocalDriverVersion() { return ProbeDriverVersion(IsWow64(), ReadSystemVersionValue, nullptr).number; }
 
 int32_t GetLocalFLVersion() { return ProbeClientVersion(ReadSystemVersionValue, nullptr).number; }
+
+}  // namespace logic

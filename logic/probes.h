@@ -9,6 +9,8 @@
 
 #include "formats/registry_access.h"
 
+namespace logic {
+
 // Key paths below HKEY_LOCAL_MACHINE and the access masks the probes use
 // (KEY_READ, and KEY_READ with KEY_WOW64_64KEY).
 extern const char kDriverInstallationKey[];
@@ -83,5 +85,7 @@ int32_t GetLocalDriverVersion();
 // The installed client version number: the first client record that has a
 // "Version" value, its first two bytes (the "AP" prefix) dropped.
 int32_t GetLocalFLVersion();
+
+}  // namespace logic
 
 #endif  // PATHWARDEN_LOGIC_PROBES_H_

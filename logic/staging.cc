@@ -11,6 +11,8 @@
 #include "platform/staging_tree.h"
 #include "platform/system.h"
 
+namespace logic {
+
 namespace {
 
 // Paths are held to the system's limit (MAX_PATH, with its zero).
@@ -141,3 +143,5 @@ bool PreparePrivateStaging(std::string* staging, platform::DirectoryHold* hold) 
   }
   return true;
 }
+
+}  // namespace logic

@@ -9,6 +9,8 @@
 
 #include "platform/staging.h"
 
+namespace logic {
+
 // Where the installer copy goes: `temp_dir` itself, or, when the process runs
 // elevated or as the system account, a fresh subfolder of it (then the
 // system's temporary directory, see PreparePrivateStaging) with a random name
@@ -40,5 +42,7 @@ StagingCleanup RemoveEarlierStagingFolders(const std::string& base, const std::s
 // had: no usable system temporary directory, a file system without access
 // lists, or the folder could not be made as asked.
 bool PreparePrivateStaging(std::string* staging, platform::DirectoryHold* hold);
+
+}  // namespace logic
 
 #endif  // PATHWARDEN_LOGIC_STAGING_H_

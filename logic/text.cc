@@ -6,6 +6,8 @@
 #include "formats/ascii.h"
 #include "platform/system.h"
 
+namespace logic {
+
 std::string StringPrintf(const char* format, ...) {
   va_list args;
   va_start(args, format);
@@ -72,3 +74,5 @@ std::string RandomHex() {
   }
   return std::string(hex, sizeof hex);
 }
+
+}  // namespace logic

@@ -8,6 +8,8 @@
 
 #include "platform/system.h"
 
+namespace logic {
+
 // printf into a string of whatever length the result needs: log messages are
 // never cut. The system C library formats (platform::FormatText): on Windows
 // msvcrt's dialect, which the format check holds the callers to.
@@ -25,5 +27,7 @@ int CompareNoCase(const std::string& a, const std::string& b);
 // Sixteen random lower-case hexadecimal digits, for names nobody can guess;
 // empty if the system has no randomness.
 std::string RandomHex();
+
+}  // namespace logic
 
 #endif  // PATHWARDEN_LOGIC_TEXT_H_

@@ -1,5 +1,7 @@
 #include "logic/version.h"
 
+namespace logic {
+
 int32_t ParseVersion(const char* text) {
   if (!text) return 0;
   const char* p = text;
@@ -30,3 +32,5 @@ int32_t ParseVersion(const char* text) {
   if (negative) value = 0u - value;
   return static_cast<int32_t>(value);
 }
+
+}  // namespace logic

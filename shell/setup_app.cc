@@ -16,8 +16,8 @@ BOOL CSetupApp::InitInstance() {
     // program without a word in the log.
     if (dlg.DoModal() == -1) {
       DWORD error = GetLastError();
-      if (!g_szLogPath[0]) SetLogPathFromTempDirectory();
-      WriteLog(g_szLogPath, StringPrintf(log_text::kDialogFailed, error).c_str());
+      if (!logic::g_szLogPath[0]) logic::SetLogPathFromTempDirectory();
+      logic::WriteLog(logic::g_szLogPath, logic::StringPrintf(logic::log_text::kDialogFailed, error).c_str());
     }
     // Leaving the scope waits for the worker: its copy is never cut short and
     // its END line is always written, however the modal run ended.

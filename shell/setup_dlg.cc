@@ -12,7 +12,7 @@ const MessageMapEntry CSetupDlg::kMessageEntries[] = {
      [](CDialog* d, WPARAM, LPARAM) -> LRESULT {
        return reinterpret_cast<LRESULT>(static_cast<CSetupDlg*>(d)->OnQueryDragIcon());
      }},
-    {WM_SETUP_FINISH,
+    {logic::WM_SETUP_FINISH,
      [](CDialog* d, WPARAM w, LPARAM l) -> LRESULT { return static_cast<CSetupDlg*>(d)->OnFinish(w, l); }},
     {WM_WINDOWPOSCHANGING,
      [](CDialog* d, WPARAM, LPARAM l) -> LRESULT {
@@ -34,7 +34,7 @@ BOOL CSetupDlg::OnInitDialog() {
   SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-  if (!OpenSetupDialog(reinterpret_cast<platform::Window>(m_hWnd), &m_worker)) EndDialog(IDCANCEL);
+  if (!logic::OpenSetupDialog(reinterpret_cast<platform::Window>(m_hWnd), &m_worker)) EndDialog(IDCANCEL);
   return TRUE;
 }
 
@@ -57,7 +57,7 @@ void CSetupDlg::OnPaint() {
 HCURSOR CSetupDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 
 LRESULT CSetupDlg::OnFinish(WPARAM, LPARAM) {
-  FinishSetupDialog([](void* self, int result) { static_cast<CSetupDlg*>(self)->EndDialog(result); }, this);
+  logic::FinishSetupDialog([](void* self, int result) { static_cast<CSetupDlg*>(self)->EndDialog(result); }, this);
   return 0;
 }
 

@@ -11,9 +11,10 @@ struct SetupWindow {
 
 intptr_t HandleMessage(void* context, uint32_t message, uintptr_t, intptr_t) {
   auto* setup = static_cast<SetupWindow*>(context);
-  if (message == WM_SETUP_FINISH) {
-    FinishSetupDialog([](void* window, int result) { static_cast<platform::MessageWindow*>(window)->EndModal(result); },
-                      setup->window);
+  if (message == logic::WM_SETUP_FINISH) {
+    logic::FinishSetupDialog(
+        [](void* window, int result) { static_cast<platform::MessageWindow*>(window)->EndModal(result); },
+        setup->window);
   }
   return 0;
 }
@@ -25,7 +26,7 @@ int RunSetupWindow(platform::ScopedThread* worker) {
   platform::MessageWindow window(HandleMessage, &setup);
   setup.window = &window;
   int result = kSetupCancelled;
-  if (OpenSetupDialog(window.handle(), worker)) result = window.RunModal();
+  if (logic::OpenSetupDialog(window.handle(), worker)) result = window.RunModal();
   // The worker may still be sending to the window: joined while it exists.
   worker->Join();
   return result;

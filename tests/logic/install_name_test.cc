@@ -59,7 +59,7 @@ TEST(InstallerName, OnlyRelativeNamesInsideThePackageAreUsed) {
       {".hidden.exe", true},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(InstallerNameProblem(c.name) == nullptr, c.usable) << "installer name \"" << c.name << "\"";
+    EXPECT_EQ(logic::InstallerNameProblem(c.name) == nullptr, c.usable) << "installer name \"" << c.name << "\"";
   }
 }
 
@@ -83,7 +83,7 @@ TEST(StagingDirectory, PrivateSubfolderOnlyWhenElevated) {
       {"C:\\Windows\\Temp\\", true, "C:\\Windows\\Temp\\pathwarden-0123456789abcdef" + sep},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(StagingDirectory(c.temp, c.elevated, "0123456789abcdef"), c.expected)
+    EXPECT_EQ(logic::StagingDirectory(c.temp, c.elevated, "0123456789abcdef"), c.expected)
         << c.temp << (c.elevated ? " elevated" : " not elevated");
   }
 }

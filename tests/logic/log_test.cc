@@ -25,13 +25,13 @@ class LogTest : public ::testing::Test {
   void SetUp() override {
     dir_ = test::NewTempDir();
     path_ = dir_ + "velsetup.log";
-    g_bFirstLog = 1;
+    logic::g_bFirstLog = 1;
     g_ticks = 1700000000;
-    SetLogClockForTesting(TickingClock);
+    logic::SetLogClockForTesting(TickingClock);
   }
   void TearDown() override {
-    g_bFirstLog = 1;
-    SetLogClockForTesting(nullptr);
+    logic::g_bFirstLog = 1;
+    logic::SetLogClockForTesting(nullptr);
   }
 
   // The file with the platform's line ends turned into '\n'.
@@ -57,7 +57,7 @@ class LogTest : public ::testing::Test {
 const char kStamp[] = R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\t )";
 
 TEST_F(LogTest, FirstMessageOfAProcessCreatesTheFileWithTheBanner) {
-  WriteLog(path_.c_str(), "CSetupDlg::OnInitDialog");
+  logic::WriteLog(path_.c_str(), "CSetupDlg::OnInitDialog");
   std::string content = Content();
   std::regex expected("\n" + kRule + R"(\n(\d{4}/\d{2}/\d{2})\t(\d{2}:\d{2}:\d{2})\tPathwarden Installer\n)" + kRule +
                       R"(\n(\d{4}/\d{2}/\d{2}) (\d{2}:\d{2}:\d{2})\t CSetupDlg::OnInitDialog\n)");
@@ -65,16 +65,16 @@ TEST_F(LogTest, FirstMessageOfAProcessCreatesTheFileWithTheBanner) {
   ASSERT_TRUE(std::regex_match(content, m, expected)) << content;
   EXPECT_EQ(m[1], m[3]) << "banner and first line share one date";
   EXPECT_EQ(m[2], m[4]) << "banner and first line share one time";
-  EXPECT_EQ(g_bFirstLog, 0);
+  EXPECT_EQ(logic::g_bFirstLog, 0);
   // The file's raw bytes use the platform's line ends throughout.
   std::string raw = test::ReadBytes(path_);
   EXPECT_EQ(raw.substr(0, std::string(test::LineEnd()).size()), test::LineEnd());
 }
 
 TEST_F(LogTest, LaterMessagesAreOneLineEachAndKeepPercentSigns) {
-  WriteLog(path_.c_str(), "first");
-  WriteLog(path_.c_str(), "100% %s %d %n done");
-  WriteLog(path_.c_str(), "");
+  logic::WriteLog(path_.c_str(), "first");
+  logic::WriteLog(path_.c_str(), "100% %s %d %n done");
+  logic::WriteLog(path_.c_str(), "");
   std::string content = Content();
   std::regex expected("\n" + kRule + "\n.*\n" + kRule + "\n" + kStamp + "first\n" + kStamp + "100% %s %d %n done\n" +
                       kStamp + "\n");
@@ -83,9 +83,9 @@ TEST_F(LogTest, LaterMessagesAreOneLineEachAndKeepPercentSigns) {
 
 TEST_F(LogTest, ASecondRunAppendsWithANewBanner) {
   test::WriteBytes(path_, "old content\n");
-  WriteLog(path_.c_str(), "one");
-  g_bFirstLog = 1;  // a new process
-  WriteLog(path_.c_str(), "two");
+  logic::WriteLog(path_.c_str(), "one");
+  logic::g_bFirstLog = 1;  // a new process
+  logic::WriteLog(path_.c_str(), "two");
   std::string content = Content();
   std::string block = "\n" + kRule + "\n[^\n]*Pathwarden Installer\n" + kRule + "\n" + kStamp;
   EXPECT_TRUE(std::regex_match(content, std::regex("old content\n" + block + "one\n" + block + "two\n"))) << content;
@@ -93,21 +93,21 @@ TEST_F(LogTest, ASecondRunAppendsWithANewBanner) {
 
 TEST_F(LogTest, UnopenableFileDropsTheMessageAndKeepsTheBannerForLater) {
   std::string missing = dir_ + "no-such-dir" + platform::kPathSeparator + "velsetup.log";
-  WriteLog(missing.c_str(), "lost");
-  EXPECT_EQ(g_bFirstLog, 1);
+  logic::WriteLog(missing.c_str(), "lost");
+  EXPECT_EQ(logic::g_bFirstLog, 1);
   EXPECT_FALSE(test::FileExists(missing));
-  WriteLog(path_.c_str(), "kept");
+  logic::WriteLog(path_.c_str(), "kept");
   EXPECT_TRUE(std::regex_match(Content(), std::regex("\n" + kRule + "\n.*\n" + kRule + "\n" + kStamp + "kept\n")));
 }
 
 TEST_F(LogTest, EmptyPathWritesNothing) {
-  WriteLog("", "nowhere");
-  EXPECT_EQ(g_bFirstLog, 1);
+  logic::WriteLog("", "nowhere");
+  EXPECT_EQ(logic::g_bFirstLog, 1);
 }
 
 TEST_F(LogTest, VeryLongMessagesAreWrittenWhole) {
   std::string message(5000, 'x');
-  WriteLog(path_.c_str(), message.c_str());
+  logic::WriteLog(path_.c_str(), message.c_str());
   EXPECT_NE(Content().find(message + "\n"), std::string::npos);
 }
 
@@ -161,8 +161,8 @@ TEST(LogPath, IsTheTemporaryDirectoryWithTheFileNameOrEmpty) {
       EXPECT_EQ(std::string(temp, n), c.temp) << c.name;
       EXPECT_EQ(temp[n], '\0') << c.name;
     }
-    EXPECT_EQ(SetLogPathFromTempDirectory(), c.log_fits) << c.name;
-    EXPECT_EQ(std::string(g_szLogPath), c.log_fits ? c.temp + "velsetup.log" : "") << c.name;
+    EXPECT_EQ(logic::SetLogPathFromTempDirectory(), c.log_fits) << c.name;
+    EXPECT_EQ(std::string(logic::g_szLogPath), c.log_fits ? c.temp + "velsetup.log" : "") << c.name;
   }
   test::SetEnv(kTempVariable, saved ? restore.c_str() : nullptr);
 }

@@ -57,19 +57,19 @@ TEST(Probes, ReadTheRecordsInTheirViews) {
   };
   for (const RecordsCase& c : cases) {
     test::RegistryState state(c.values);
-    EXPECT_EQ(GetLocalFLVersion(), c.client) << c.name;
-    EXPECT_EQ(GetLocalDriverVersion(), c.driver) << c.name;
+    EXPECT_EQ(logic::GetLocalFLVersion(), c.client) << c.name;
+    EXPECT_EQ(logic::GetLocalDriverVersion(), c.driver) << c.name;
   }
 }
 
 TEST(Probes, ReadVersionValueTellsAbsentFromPresent) {
   test::RegistryState state({EmptyKey(k32, kFerrolink), Version(k32, kMsm, "1.2")});
   std::string text = "unchanged";
-  EXPECT_FALSE(ReadVersionValue(kFerrolink.c_str(), kAccessRead, &text)) << "key without value";
+  EXPECT_FALSE(logic::ReadVersionValue(kFerrolink.c_str(), logic::kAccessRead, &text)) << "key without value";
   EXPECT_EQ(text, "unchanged");
-  EXPECT_FALSE(ReadVersionValue(kPathwarden.c_str(), kAccessRead64, &text)) << "absent key";
+  EXPECT_FALSE(logic::ReadVersionValue(kPathwarden.c_str(), logic::kAccessRead64, &text)) << "absent key";
   EXPECT_EQ(text, "unchanged");
-  EXPECT_TRUE(ReadVersionValue(kMsm.c_str(), kAccessRead, &text));
+  EXPECT_TRUE(logic::ReadVersionValue(kMsm.c_str(), logic::kAccessRead, &text));
   EXPECT_EQ(text, "1.2");
 }
 
@@ -104,8 +104,8 @@ struct ReportCase {
 };
 
 TEST(Probes, ReportsSayWhichRecordAndWhichTextDecided) {
-  const uint32_t r32 = kAccessRead;
-  const uint32_t r64 = kAccessRead64;
+  const uint32_t r32 = logic::kAccessRead;
+  const uint32_t r64 = logic::kAccessRead64;
   const std::vector<ReportCase> cases = {
       {"nothing recorded", {}, true, -1, true, "0.0.0", 0, "0.0.0", 0},
       {"two characters dropped from AP1.10.0",
@@ -175,8 +175,8 @@ TEST(Probes, ReportsSayWhichRecordAndWhichTextDecided) {
   };
   for (const ReportCase& c : cases) {
     std::vector<Recorded> records = c.records;
-    ClientProbe client = ProbeClientVersion(ReadRecorded, &records);
-    DriverProbe driver = ProbeDriverVersion(c.wow64, ReadRecorded, &records);
+    logic::ClientProbe client = logic::ProbeClientVersion(ReadRecorded, &records);
+    logic::DriverProbe driver = logic::ProbeDriverVersion(c.wow64, ReadRecorded, &records);
     EXPECT_EQ(client.used, c.used) << c.name;
     EXPECT_EQ(client.records[1].consulted, c.second_asked) << c.name;
     EXPECT_EQ(client.text, c.client_text) << c.name;
@@ -190,30 +190,30 @@ TEST(Probes, ReportsSayWhichRecordAndWhichTextDecided) {
     }
     if (!c.wow64) continue;  // the registry of this run has two views
     test::RegistryState state(values);
-    EXPECT_EQ(GetLocalFLVersion(), c.client_number) << c.name;
-    EXPECT_EQ(GetLocalDriverVersion(), c.driver_number) << c.name;
+    EXPECT_EQ(logic::GetLocalFLVersion(), c.client_number) << c.name;
+    EXPECT_EQ(logic::GetLocalDriverVersion(), c.driver_number) << c.name;
   }
 }
 
-TEST(Probes, IsWow64OnA64BitSystem) { EXPECT_TRUE(IsWow64()); }
+TEST(Probes, IsWow64OnA64BitSystem) { EXPECT_TRUE(logic::IsWow64()); }
 
 #ifndef _WIN32
 TEST(Probes, Simulated32BitWindowsHasOneView) {
   test::SetEnv("VELSETUP_WOW64", "0");
-  EXPECT_FALSE(IsWow64());
+  EXPECT_FALSE(logic::IsWow64());
   {
     // On 32-bit Windows the 64-bit flag changes nothing: every key is read
     // where it is, and nothing lives under WOW6432Node.
     test::RegistryState state({Version(k64, kInstallation, "2.0"), Version(k64, kPathwarden, "AP3.0")});
-    EXPECT_EQ(GetLocalDriverVersion(), 20);
-    EXPECT_EQ(GetLocalFLVersion(), 30);
+    EXPECT_EQ(logic::GetLocalDriverVersion(), 20);
+    EXPECT_EQ(logic::GetLocalFLVersion(), 30);
   }
   {
     test::RegistryState state({Version(k32, kFerrolink, "AP3.0")});
-    EXPECT_EQ(GetLocalFLVersion(), 0) << "a WOW6432Node key is just another key there";
+    EXPECT_EQ(logic::GetLocalFLVersion(), 0) << "a WOW6432Node key is just another key there";
   }
   test::SetEnv("VELSETUP_WOW64", nullptr);
-  EXPECT_TRUE(IsWow64());
+  EXPECT_TRUE(logic::IsWow64());
 }
 #endif
 

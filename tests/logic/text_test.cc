@@ -28,27 +28,27 @@ TEST(CompareNoCase, OrdersByteByByteWithAsciiLettersFolded) {
       {"", "", 0},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Sign(CompareNoCase(c.a, c.b)), c.expected) << "\"" << c.a << "\" vs \"" << c.b << "\"";
-    EXPECT_EQ(Sign(CompareNoCase(c.b, c.a)), -c.expected) << "\"" << c.b << "\" vs \"" << c.a << "\"";
+    EXPECT_EQ(Sign(logic::CompareNoCase(c.a, c.b)), c.expected) << "\"" << c.a << "\" vs \"" << c.b << "\"";
+    EXPECT_EQ(Sign(logic::CompareNoCase(c.b, c.a)), -c.expected) << "\"" << c.b << "\" vs \"" << c.a << "\"";
   }
 }
 
 TEST(FindLastSeparator, FindsTheLastSeparatorCharacter) {
-  EXPECT_EQ(FindLastSeparator("C:\\pkg\\setup.exe", '\\'), 6u);
-  EXPECT_EQ(FindLastSeparator("setup.exe", '\\'), std::string::npos);
-  EXPECT_EQ(FindLastSeparator("/a/b/", '/'), 4u);
+  EXPECT_EQ(logic::FindLastSeparator("C:\\pkg\\setup.exe", '\\'), 6u);
+  EXPECT_EQ(logic::FindLastSeparator("setup.exe", '\\'), std::string::npos);
+  EXPECT_EQ(logic::FindLastSeparator("/a/b/", '/'), 4u);
 }
 
 TEST(StringPrintf, NeverCutsLongMessages) {
   std::string path(1000, 'p');
-  std::string s = StringPrintf("CopyFile from %s to %s", path.c_str(), path.c_str());
+  std::string s = logic::StringPrintf("CopyFile from %s to %s", path.c_str(), path.c_str());
   EXPECT_EQ(s.size(), 14 + 1000 + 4 + 1000u);
-  EXPECT_EQ(StringPrintf("%s", "100%"), "100%");
+  EXPECT_EQ(logic::StringPrintf("%s", "100%"), "100%");
   // Around the sizes a C library's own buffers might have.
   for (size_t n : {255u, 256u, 257u, 511u, 512u, 513u, 1023u, 1024u, 1025u, 4096u, 65537u}) {
     std::string text(n, 'x');
     text.back() = 'y';
-    EXPECT_EQ(StringPrintf("%s", text.c_str()), text) << n << " characters";
+    EXPECT_EQ(logic::StringPrintf("%s", text.c_str()), text) << n << " characters";
   }
 }
 
@@ -59,17 +59,17 @@ TEST(StringPrintf, FormatsTheLogsConversions) {
     const char* expected;
   };
   const Case cases[] = {
-      {StringPrintf("<%d>", -2147483647 - 1), "<-2147483648>"},
-      {StringPrintf("<%d>, <%d>", 0, 2147483647), "<0>, <2147483647>"},
-      {StringPrintf("<%u>", 4294967295u), "<4294967295>"},
-      {StringPrintf("<%lu>", 4294967295ul), "<4294967295>"},
-      {StringPrintf("%02x%02x%02x", 0, 10, 255), "000aff"},
-      {StringPrintf("<%s> %s.", "", "is empty"), "<> is empty."},
-      {StringPrintf("100%%"), "100%"},
-      {StringPrintf("%s", "\x83\x5C"), "\x83\x5C"},  // bytes pass as they are
+      {logic::StringPrintf("<%d>", -2147483647 - 1), "<-2147483648>"},
+      {logic::StringPrintf("<%d>, <%d>", 0, 2147483647), "<0>, <2147483647>"},
+      {logic::StringPrintf("<%u>", 4294967295u), "<4294967295>"},
+      {logic::StringPrintf("<%lu>", 4294967295ul), "<4294967295>"},
+      {logic::StringPrintf("%02x%02x%02x", 0, 10, 255), "000aff"},
+      {logic::StringPrintf("<%s> %s.", "", "is empty"), "<> is empty."},
+      {logic::StringPrintf("100%%"), "100%"},
+      {logic::StringPrintf("%s", "\x83\x5C"), "\x83\x5C"},  // bytes pass as they are
   };
   for (const Case& c : cases) EXPECT_EQ(c.got, c.expected);
-  EXPECT_EQ(StringPrintf("%s", ""), "");
+  EXPECT_EQ(logic::StringPrintf("%s", ""), "");
 }
 
 int Format(char* buffer, size_t size, const char* format, ...) __attribute__((format(PLATFORM_PRINTF_FORMAT, 3, 4)));

@@ -47,10 +47,10 @@ TEST(ParseVersion, JoinsDigitsAndReadsLikeAtoiWithWrapAround) {
       {"99999999999999999999", static_cast<int32_t>(0x630FFFFFu)},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ParseVersion(c.text), c.expected) << "version text \"" << c.text << "\"";
+    EXPECT_EQ(logic::ParseVersion(c.text), c.expected) << "version text \"" << c.text << "\"";
   }
 }
 
-TEST(ParseVersion, NullTextIsZero) { EXPECT_EQ(ParseVersion(nullptr), 0); }
+TEST(ParseVersion, NullTextIsZero) { EXPECT_EQ(logic::ParseVersion(nullptr), 0); }
 
 }  // namespace

@@ -49,7 +49,7 @@ TEST(MessageWindow, ASendToAWindowThatHasEndedReturnsZeroAtOnce) {
   loop.join();
   EXPECT_EQ(result, 4);
   const auto begun = std::chrono::steady_clock::now();
-  EXPECT_EQ(platform::SendMessageSync(window.handle(), WM_SETUP_FINISH, 0, 0), 0);
+  EXPECT_EQ(platform::SendMessageSync(window.handle(), logic::WM_SETUP_FINISH, 0, 0), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(1));
   EXPECT_EQ(handled.count, 1) << "nothing handled after the end";
 }
@@ -57,21 +57,21 @@ TEST(MessageWindow, ASendToAWindowThatHasEndedReturnsZeroAtOnce) {
 TEST(MessageWindow, TheWorkerFinishesWhenTheModalRunEndedBeforeItsFinishRequest) {
   // Another program closed the window while the worker was still busy.
   const std::string dir = test::NewTempDir();
-  snprintf(g_szLogPath, sizeof g_szLogPath, "%svelsetup.log", dir.c_str());
-  g_bFirstLog = 0;
+  snprintf(logic::g_szLogPath, sizeof logic::g_szLogPath, "%svelsetup.log", dir.c_str());
+  logic::g_bFirstLog = 0;
   Handled handled;
   platform::MessageWindow window(CountMessage, &handled);
   window.EndModal(1);
   EXPECT_EQ(window.RunModal(), 1);
   platform::ScopedThread worker;
-  ASSERT_TRUE(StartInstallWorker(window.handle(), &worker));
+  ASSERT_TRUE(logic::StartInstallWorker(window.handle(), &worker));
   worker.Join();
-  const std::string log = LogTexts(g_szLogPath);
+  const std::string log = LogTexts(logic::g_szLogPath);
   EXPECT_EQ(log.rfind(test::kStart + "\n", 0), 0u) << log;
   EXPECT_NE(log.find("\n" + test::kEnd + "\n"), std::string::npos) << log;
   EXPECT_EQ(handled.count, 0) << "the finish request reached no handler";
-  g_szLogPath[0] = '\0';
-  g_bFirstLog = 1;
+  logic::g_szLogPath[0] = '\0';
+  logic::g_bFirstLog = 1;
 }
 
 uint32_t ReturnAtOnce(void*) { return 0; }
@@ -81,7 +81,7 @@ TEST(SetupWindow, AWorkerThatCannotStartIsLoggedAndTheModalRunEnds) {
   const char* saved = getenv("TMPDIR");
   const std::string restore = saved ? saved : "";
   test::SetEnv("TMPDIR", dir.c_str());
-  g_bFirstLog = 1;
+  logic::g_bFirstLog = 1;
   platform::ScopedThread busy;  // a worker already runs on it: a second cannot start
   ASSERT_TRUE(busy.Start(ReturnAtOnce, nullptr));
   EXPECT_EQ(RunSetupWindow(&busy), kSetupCancelled);
@@ -91,8 +91,8 @@ TEST(SetupWindow, AWorkerThatCannotStartIsLoggedAndTheModalRunEnds) {
       "\n={71}\nPathwarden Installer\n={71}\nCSetupDlg::OnInitDialog\n"
       "CSetupDlg::OnInitDialog - Could not start the install worker, error <\\d+>\\. Quit installation\\.\\.\\.\n");
   EXPECT_TRUE(std::regex_match(log, expected)) << log;
-  g_szLogPath[0] = '\0';
-  g_bFirstLog = 1;
+  logic::g_szLogPath[0] = '\0';
+  logic::g_bFirstLog = 1;
 }
 
 }  // namespace

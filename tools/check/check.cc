@@ -90,17 +90,18 @@ bool CheckPackage(const std::string& folder, Report* report, std::string* error)
     *error = "no such folder: " + folder;
     return false;
   }
-  p.config_path = p.folder + kConfigFileName;
+  p.config_path = p.folder + logic::kConfigFileName;
   p.config_exists = Examine(p.config_path).is_file;
 
   // Read as setup reads them: one PackageConfig, the same sections and keys.
-  PackageConfig config(p.config_path);
-  p.client = {kClientSection, kVersionKey, config.Read(kClientSection, kVersionKey)};
-  p.client.number = ParseVersion(p.client.text.c_str());
-  p.driver = {kDriverSection, kVersionKey, config.Read(kDriverSection, kVersionKey)};
-  p.driver.number = ParseVersion(p.driver.text.c_str());
+  logic::PackageConfig config(p.config_path);
+  p.client = {logic::kClientSection, logic::kVersionKey, config.Read(logic::kClientSection, logic::kVersionKey)};
+  p.client.number = logic::ParseVersion(p.client.text.c_str());
+  p.driver = {logic::kDriverSection, logic::kVersionKey, config.Read(logic::kDriverSection, logic::kVersionKey)};
+  p.driver.number = logic::ParseVersion(p.driver.text.c_str());
   bool inexact = false;
-  p.installer = {kClientSection, kInstallerKey, config.Read(kClientSection, kInstallerKey, &inexact)};
+  p.installer = {logic::kClientSection, logic::kInstallerKey,
+                 config.Read(logic::kClientSection, logic::kInstallerKey, &inexact)};
 
   if (!p.config_exists) {
     report->problems.push_back("no config.ini at " + p.config_path + ": setup reads every value as empty");
@@ -117,9 +118,9 @@ bool CheckPackage(const std::string& folder, Report* report, std::string* error)
         "causes an install");
   }
 
-  p.name_problem = InstallerNameProblem(p.installer.text, inexact);
+  p.name_problem = logic::InstallerNameProblem(p.installer.text, inexact);
   if (p.name_problem) {
-    p.refusal = InstallerNameRefusal(p.installer.text, p.name_problem);
+    p.refusal = logic::InstallerNameRefusal(p.installer.text, p.name_problem);
     report->problems.push_back("setup refuses the installer name: " + p.refusal);
     return true;
   }
@@ -147,7 +148,7 @@ void CheckReleases(const std::vector<std::string>& texts, Report* report) {
   for (const std::string& text : texts) {
     Release r;
     r.text = text;
-    r.number = ParseVersion(text.c_str());
+    r.number = logic::ParseVersion(text.c_str());
     // The earliest release this one does not exceed: a machine that has it
     // never gets this one.
     const auto first =
@@ -173,7 +174,7 @@ void CheckReleases(const std::vector<std::string>& texts, Report* report) {
   }
 }
 
-const VersionRecord& RecordAt(const Decision& d, int index) {
+const logic::VersionRecord& RecordAt(const Decision& d, int index) {
   return index < 2 ? d.client.records[index] : d.driver.records[index - 2];
 }
 
@@ -182,27 +183,27 @@ namespace {
 void Finish(Report* report) {
   Decision& d = report->decision;
   const PackageReport& p = report->package;
-  d.older = MachineIsOlder(d.client.number, p.client.number, d.driver.number, p.driver.number);
-  d.client_line = ClientVersionLine(d.client.number, p.client.number);
-  d.driver_line = DriverVersionLine(d.driver.number, p.driver.number);
+  d.older = logic::MachineIsOlder(d.client.number, p.client.number, d.driver.number, p.driver.number);
+  d.client_line = logic::ClientVersionLine(d.client.number, p.client.number);
+  d.driver_line = logic::DriverVersionLine(d.driver.number, p.driver.number);
   report->has_decision = true;
 }
 
 // The rule stops at the first client record with a value; the explanation
 // still says what the second one holds.
-void ReadUnasked(VersionReader read, void* context, Decision* d) {
-  VersionRecord& second = d->client.records[1];
+void ReadUnasked(logic::VersionReader read, void* context, Decision* d) {
+  logic::VersionRecord& second = d->client.records[1];
   if (second.consulted) return;
   d->unasked = second;
   d->unasked.present = read(context, second.key, second.access, &d->unasked.text);
 }
 
 // Where a record not found in its view went: the same key in the other view.
-void ReadOtherViews(VersionReader read, void* context, Decision* d) {
+void ReadOtherViews(logic::VersionReader read, void* context, Decision* d) {
   if (!d->wow64) return;
   for (int i = 0; i < 4; ++i) {
-    const VersionRecord& r = RecordAt(*d, i);
-    const uint32_t other = r.access == kAccessRead64 ? kAccessRead : kAccessRead64;
+    const logic::VersionRecord& r = RecordAt(*d, i);
+    const uint32_t other = r.access == logic::kAccessRead64 ? logic::kAccessRead : logic::kAccessRead64;
     d->other_view_present[i] = read(context, r.key, other, &d->other_view_text[i]);
   }
 }
@@ -220,10 +221,10 @@ bool ReadExportVersion(void* context, const char* key_path, uint32_t access, std
   bool found = false;
   for (size_t i = 0; i < registry->exports.size() && !found; ++i) found = registry->exports[i].FindKey(path, &values);
   if (!found) return false;
-  const formats::RegistryValue* value = formats::FindNamedValue(values, kVersionValueName);
+  const formats::RegistryValue* value = formats::FindNamedValue(values, logic::kVersionValueName);
   if (!value) return false;
   std::string data = value->data;
-  CutAtFirstZero(&data);
+  logic::CutAtFirstZero(&data);
   *text = data;
   return true;
 }
@@ -234,7 +235,7 @@ struct RecordedTexts {
 
 bool ReadRecordedText(void* context, const char* key_path, uint32_t, std::string* text) {
   const auto* recorded = static_cast<const RecordedTexts*>(context);
-  const char* const keys[] = {kFerrolinkKey, kDriverInstallationKey, kDriverMsmKey};
+  const char* const keys[] = {logic::kFerrolinkKey, logic::kDriverInstallationKey, logic::kDriverMsmKey};
   for (size_t i = 0; i < 3; ++i) {
     if (strcmp(key_path, keys[i]) != 0) continue;
     if (i >= recorded->texts.size() || recorded->texts[i].empty()) return false;
@@ -273,8 +274,8 @@ bool DecideFromExport(const std::vector<std::string>& exports, const std::vector
   d.source = exports.size() > 1 ? "registry exports" : "registry export";
   for (size_t i = 0; i < names.size(); ++i) d.source_name += (i ? " and " : "") + names[i];
   d.wow64 = wow64;
-  d.client = ProbeClientVersion(ReadExportVersion, &registry);
-  d.driver = ProbeDriverVersion(wow64, ReadExportVersion, &registry);
+  d.client = logic::ProbeClientVersion(ReadExportVersion, &registry);
+  d.driver = logic::ProbeDriverVersion(wow64, ReadExportVersion, &registry);
   ReadUnasked(ReadExportVersion, &registry, &d);
   ReadOtherViews(ReadExportVersion, &registry, &d);
   for (int i = 0; i < 4; ++i) d.view_paths[i] = formats::ViewPath(RecordAt(d, i).key, RecordAt(d, i).access, wow64);
@@ -292,19 +293,19 @@ void DecideFromTexts(const std::vector<std::string>& texts, Report* report) {
   d.source = "installed texts";
   d.views = false;
   RecordedTexts recorded{texts};
-  d.client = ProbeClientVersion(ReadRecordedText, &recorded);
-  d.driver = ProbeDriverVersion(true, ReadRecordedText, &recorded);
+  d.client = logic::ProbeClientVersion(ReadRecordedText, &recorded);
+  d.driver = logic::ProbeDriverVersion(true, ReadRecordedText, &recorded);
   Finish(report);
 }
 
 void DecideFromThisMachine(Report* report) {
   Decision& d = report->decision;
   d.source = "this machine";
-  d.wow64 = IsWow64();
-  d.client = ProbeClientVersion(ReadSystemVersionValue, nullptr);
-  d.driver = ProbeDriverVersion(d.wow64, ReadSystemVersionValue, nullptr);
-  ReadUnasked(ReadSystemVersionValue, nullptr, &d);
-  ReadOtherViews(ReadSystemVersionValue, nullptr, &d);
+  d.wow64 = logic::IsWow64();
+  d.client = logic::ProbeClientVersion(logic::ReadSystemVersionValue, nullptr);
+  d.driver = logic::ProbeDriverVersion(d.wow64, logic::ReadSystemVersionValue, nullptr);
+  ReadUnasked(logic::ReadSystemVersionValue, nullptr, &d);
+  ReadOtherViews(logic::ReadSystemVersionValue, nullptr, &d);
   Finish(report);
 }
 

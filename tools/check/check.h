@@ -52,11 +52,11 @@ struct Decision {
   std::string source_name;
   bool wow64 = true;
   bool views = true;  // the records have views (false for recorded texts)
-  ClientProbe client;
-  DriverProbe driver;
+  logic::ClientProbe client;
+  logic::DriverProbe driver;
   // The second client record read for the explanation only, when setup
   // stopped at the first: setup never asks for it.
-  VersionRecord unasked;
+  logic::VersionRecord unasked;
   std::string view_paths[4];  // where an export holds each record
   // Each record as the other view holds it (64-bit Windows only): a record
   // written to the wrong view is there, but setup never sees it.
@@ -69,7 +69,7 @@ struct Decision {
 
 // The decision's four records in report order (the two client records, then
 // the two driver records), as view_paths and other_view_* count them.
-const VersionRecord& RecordAt(const Decision& d, int index);
+const logic::VersionRecord& RecordAt(const Decision& d, int index);
 
 struct Report {
   PackageReport package;

@@ -105,33 +105,34 @@ struct StepText {
 // copy or the "already the latest" line (an elevated run first its folder
 // lines), a failure of the copy or the open, and the closing lines.
 const StepText kSteps[] = {
-    {log_text::kInitDialog, StepKind::kInit, 1, false},
-    {log_text::kWorkerFailed, StepKind::kWorkerFailed, 2, true},
-    {log_text::kDialogFailed, StepKind::kDialogFailed, 13, true},
-    {log_text::kPassStart, StepKind::kPassStart, 2, false},
-    {log_text::kClientVersions, StepKind::kClient, 3, false},
-    {log_text::kDriverVersions, StepKind::kDriver, 4, false},
-    {log_text::kNotAdministratorsOwner, StepKind::kOwnerNote, 6, false},
-    {log_text::kEarlierFolders, StepKind::kEarlierFolders, 7, false},
-    {log_text::kAlreadyLatest, StepKind::kUpToDate, 8, false},
-    {log_text::kOwnPathNotExact, StepKind::kStop, 8, false},
-    {log_text::kOwnPathMissing, StepKind::kStop, 8, false},
-    {log_text::kPathTooLong, StepKind::kStop, 8, false},
-    {log_text::kNoTempDirectory, StepKind::kStop, 8, false},
-    {log_text::kNoSystemTemp, StepKind::kStop, 8, false},
-    {log_text::kNoAccessLists, StepKind::kStop, 8, false},
-    {log_text::kPrivateFolderFailed, StepKind::kStop, 8, false},
-    {log_text::kAlreadyInTemp, StepKind::kInPlace, 8, false},
-    {log_text::kCopyFailed, StepKind::kCopyFailed, 9, false},
-    {log_text::kShellExecuteFailed, StepKind::kOpenFailed, 9, false},
-    {log_text::kFinishStart, StepKind::kFinishStart, 10, false},
-    {log_text::kFinishEnd, StepKind::kFinishEnd, 11, false},
-    {log_text::kPassEnd, StepKind::kPassEnd, 12, true},
+    {logic::log_text::kInitDialog, StepKind::kInit, 1, false},
+    {logic::log_text::kWorkerFailed, StepKind::kWorkerFailed, 2, true},
+    {logic::log_text::kDialogFailed, StepKind::kDialogFailed, 13, true},
+    {logic::log_text::kPassStart, StepKind::kPassStart, 2, false},
+    {logic::log_text::kClientVersions, StepKind::kClient, 3, false},
+    {logic::log_text::kDriverVersions, StepKind::kDriver, 4, false},
+    {logic::log_text::kNotAdministratorsOwner, StepKind::kOwnerNote, 6, false},
+    {logic::log_text::kEarlierFolders, StepKind::kEarlierFolders, 7, false},
+    {logic::log_text::kAlreadyLatest, StepKind::kUpToDate, 8, false},
+    {logic::log_text::kOwnPathNotExact, StepKind::kStop, 8, false},
+    {logic::log_text::kOwnPathMissing, StepKind::kStop, 8, false},
+    {logic::log_text::kPathTooLong, StepKind::kStop, 8, false},
+    {logic::log_text::kNoTempDirectory, StepKind::kStop, 8, false},
+    {logic::log_text::kNoSystemTemp, StepKind::kStop, 8, false},
+    {logic::log_text::kNoAccessLists, StepKind::kStop, 8, false},
+    {logic::log_text::kPrivateFolderFailed, StepKind::kStop, 8, false},
+    {logic::log_text::kAlreadyInTemp, StepKind::kInPlace, 8, false},
+    {logic::log_text::kCopyFailed, StepKind::kCopyFailed, 9, false},
+    {logic::log_text::kShellExecuteFailed, StepKind::kOpenFailed, 9, false},
+    {logic::log_text::kFinishStart, StepKind::kFinishStart, 10, false},
+    {logic::log_text::kFinishEnd, StepKind::kFinishEnd, 11, false},
+    {logic::log_text::kPassEnd, StepKind::kPassEnd, 12, true},
 };
 
-const char* const kNameReasons[] = {log_text::kNameNotExact, log_text::kNameEmpty,  log_text::kNameAbsolute,
-                                    log_text::kNameDrive,    log_text::kNameLeaves, log_text::kNameDotOrSpace,
-                                    log_text::kNameDevice};
+const char* const kNameReasons[] = {logic::log_text::kNameNotExact, logic::log_text::kNameEmpty,
+                                    logic::log_text::kNameAbsolute, logic::log_text::kNameDrive,
+                                    logic::log_text::kNameLeaves,   logic::log_text::kNameDotOrSpace,
+                                    logic::log_text::kNameDevice};
 
 bool StartsWith(std::string_view s, const char* prefix, size_t n) {
   return s.size() >= n && memcmp(s.data(), prefix, n) == 0;
@@ -139,10 +140,10 @@ bool StartsWith(std::string_view s, const char* prefix, size_t n) {
 
 // A refused name: "<name> reason. Quit installation...", the reason one of setup's.
 bool ReadNameRefused(std::string_view m, LogLine* out) {
-  const size_t fixed = log_text::FixedLength(log_text::kNameRefused);
-  if (!StartsWith(m, log_text::kNameRefused, fixed)) return false;
+  const size_t fixed = logic::log_text::FixedLength(logic::log_text::kNameRefused);
+  if (!StartsWith(m, logic::log_text::kNameRefused, fixed)) return false;
   for (const char* reason : kNameReasons) {
-    const std::string tail = std::string("> ") + reason + log_text::kQuitSuffix;
+    const std::string tail = std::string("> ") + reason + logic::log_text::kQuitSuffix;
     if (m.size() < fixed + tail.size() || m.substr(m.size() - tail.size()) != tail) continue;
     out->text = m.substr(fixed, m.size() - fixed - tail.size());
     if (out->text.find('\r') != std::string_view::npos) return false;
@@ -153,8 +154,8 @@ bool ReadNameRefused(std::string_view m, LogLine* out) {
 }
 
 bool ReadStep(std::string_view m, LogLine* out) {
-  const size_t copy = log_text::FixedLength(log_text::kCopyFile);
-  if (StartsWith(m, log_text::kCopyFile, copy)) {
+  const size_t copy = logic::log_text::FixedLength(logic::log_text::kCopyFile);
+  if (StartsWith(m, logic::log_text::kCopyFile, copy)) {
     out->kind = StepKind::kCopy;
     out->rank = 8;
     out->text = m.substr(copy);
@@ -162,13 +163,14 @@ bool ReadStep(std::string_view m, LogLine* out) {
   }
   if (ReadNameRefused(m, out)) {
     out->kind = StepKind::kStop;
-    out->stop = log_text::kNameRefused;
+    out->stop = logic::log_text::kNameRefused;
     out->rank = 8;
     return true;
   }
   static size_t fixed[sizeof kSteps / sizeof kSteps[0]] = {};
   if (fixed[0] == 0) {
-    for (size_t i = 0; i < sizeof kSteps / sizeof kSteps[0]; ++i) fixed[i] = log_text::FixedLength(kSteps[i].text);
+    for (size_t i = 0; i < sizeof kSteps / sizeof kSteps[0]; ++i)
+      fixed[i] = logic::log_text::FixedLength(kSteps[i].text);
   }
   for (size_t i = 0; i < sizeof kSteps / sizeof kSteps[0]; ++i) {
     const StepText& s = kSteps[i];

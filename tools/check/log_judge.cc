@@ -12,19 +12,19 @@ struct StopKind {
   const char* next;
 };
 const StopKind kStops[] = {
-    {log_text::kNameRefused, "installer name refused",
+    {logic::log_text::kNameRefused, "installer name refused",
      "fix [FL] file in config.ini: a plain name relative to the package folder (the reason is in the line)"},
-    {log_text::kOwnPathMissing, "own path missing or too long",
+    {logic::log_text::kOwnPathMissing, "own path missing or too long",
      "unpack the package to a shorter folder and run setup from there"},
-    {log_text::kOwnPathNotExact, "own path has no exact form in the code page",
+    {logic::log_text::kOwnPathNotExact, "own path has no exact form in the code page",
      "rename the package folder: its path has a character the system's code page lacks"},
-    {log_text::kPathTooLong, "path too long", "unpack to a shorter folder, or shorten the installer's name"},
-    {log_text::kNoTempDirectory, "no temporary folder", "check TEMP and TMP of the account that ran setup"},
-    {log_text::kNoSystemTemp, "no system temporary folder",
+    {logic::log_text::kPathTooLong, "path too long", "unpack to a shorter folder, or shorten the installer's name"},
+    {logic::log_text::kNoTempDirectory, "no temporary folder", "check TEMP and TMP of the account that ran setup"},
+    {logic::log_text::kNoSystemTemp, "no system temporary folder",
      "check %SystemRoot%\\Temp: it must exist and its path be short"},
-    {log_text::kNoAccessLists, "no access lists on the system temporary folder",
+    {logic::log_text::kNoAccessLists, "no access lists on the system temporary folder",
      "the system's temporary folder is on FAT: move it to NTFS"},
-    {log_text::kPrivateFolderFailed, "private folder not made",
+    {logic::log_text::kPrivateFolderFailed, "private folder not made",
      "see the error; 1307, 1338 or 267: something else controls %SystemRoot%\\Temp"},
 };
 
@@ -118,7 +118,7 @@ void ApplyStep(const LogLine& step, std::string_view message, LogRun* run) {
     case StepKind::kStop:
       for (const StopKind& s : kStops) {
         if (s.text != step.stop) continue;
-        Decide(Outcome::kStopped, s.cause, s.text == log_text::kPrivateFolderFailed ? step.numbers[0] : -1, run);
+        Decide(Outcome::kStopped, s.cause, s.text == logic::log_text::kPrivateFolderFailed ? step.numbers[0] : -1, run);
         run->next = s.next;
         if (*step.reason) run->cause += std::string(": ") + step.reason;
       }

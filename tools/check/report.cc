@@ -37,7 +37,7 @@ std::string ViewName(const Decision& d, uint32_t access) {
 }
 
 void Record(const Decision& d, const char* label, int index, std::string* out) {
-  const VersionRecord& r = RecordAt(d, index);
+  const logic::VersionRecord& r = RecordAt(d, index);
   const std::string view_path = d.views && !d.source_name.empty() ? d.view_paths[index] : std::string();
   *out += std::string("  ") + label + ": HKEY_LOCAL_MACHINE\\" + r.key;
   if (d.views) *out += ", " + ViewName(d, r.access);
@@ -82,7 +82,7 @@ void Decisions(const Report& report, std::string* out) {
           " compared as texts without regard to case: " + Shown(d.driver.texts[d.driver.chosen]) +
           (d.driver.texts[0] == d.driver.texts[1] ? " (equal)" : " sorts last") + " -> " + Number(d.driver.number) +
           "\n";
-  const int32_t other_number = ParseVersion(d.driver.texts[other].c_str());
+  const int32_t other_number = logic::ParseVersion(d.driver.texts[other].c_str());
   if (other_number > d.driver.number) {
     *out += "      note: the text not chosen has the higher number (" + Number(other_number) +
             "): texts compare character by character, so \"9.0\" sorts after \"10.0\"\n";

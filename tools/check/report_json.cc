@@ -59,14 +59,14 @@ std::string Value(const ConfigValue& v, bool numbered) {
 }
 
 std::string Record(const Decision& d, int index, bool paths) {
-  const VersionRecord& r = RecordAt(d, index);
+  const logic::VersionRecord& r = RecordAt(d, index);
   const std::string view_path = paths ? d.view_paths[index] : std::string();
-  const VersionRecord* unasked = index == 1 && d.unasked.key ? &d.unasked : nullptr;
+  const logic::VersionRecord* unasked = index == 1 && d.unasked.key ? &d.unasked : nullptr;
   std::string out = "{\"key\": " + Str(r.key);
   if (d.views) out += ", \"view\": " + Str(formats::AsksFor64BitView(r.access) ? "64-bit" : "32-bit");
   if (!view_path.empty()) out += ", \"export_key\": " + Str(view_path);
   out += ", \"asked\": " + Bool(r.consulted);
-  const VersionRecord& shown = r.consulted || !unasked ? r : *unasked;
+  const logic::VersionRecord& shown = r.consulted || !unasked ? r : *unasked;
   out += ", \"present\": " + Bool(shown.present);
   if (shown.present) out += ", \"value\": " + Str(shown.text);
   if (d.other_view_present[index]) out += ", \"other_view_value\": " + Str(d.other_view_text[index]);
