@@ -77,6 +77,31 @@ inline size_t HexTempName(char prefix, uint32_t seed, size_t room, char* out) {
   return static_cast<size_t>(next - out);
 }
 
+// Where the last component of a path begins: the index just past the last
+// separator (`a` or `b`; give one twice for one) among the first `length`
+// units of `text`, or 0 when there is none. A unit for which `is_lead` holds
+// begins a double-byte character whose trail byte may look like a separator
+// (0x5C) and is not one. The one search for every path split: narrow and
+// wide text, both platforms, the logic and the tool.
+template <typename Unit, typename IsLead>
+size_t LastComponentStart(const Unit* text, size_t length, Unit a, Unit b, IsLead is_lead) {
+  size_t start = 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (is_lead(text[i]) && i + 1 < length) {
+      ++i;
+    } else if (text[i] == a || text[i] == b) {
+      start = i + 1;
+    }
+  }
+  return start;
+}
+
+// The same for text without double-byte characters (UTF-16, UTF-8).
+template <typename Unit>
+size_t LastComponentStart(const Unit* text, size_t length, Unit a, Unit b) {
+  return LastComponentStart(text, length, a, b, [](Unit) { return false; });
+}
+
 // `text` with A-Z as a-z.
 std::string AsciiLowerCopy(std::string_view text);
 

@@ -9,7 +9,7 @@
 namespace logic {
 
 std::string GetExeDirectory(bool* inexact) {
-  char path[platform::kPathBufferSize + 1] = {};
+  platform::PathBuffer path = {};
   uint32_t n = platform::GetExecutablePath(path, platform::kPathBufferSize);
   if (inexact) *inexact = n == 0 && platform::GetLastSystemError() == platform::kErrorNoExactName;
   // A cut path names some other directory: better none than that one.

@@ -30,7 +30,7 @@ class PackageConfig {
 
  private:
   std::string path_;
-  char buffer_[platform::kPathBufferSize + 1] = {};
+  platform::PathBuffer buffer_ = {};
 };
 
 }  // namespace logic

@@ -31,7 +31,7 @@ bool CreateParentDirectories(const std::string& base, const std::string& name) {
     if (platform::IsLeadByte(static_cast<uint8_t>(name[i])) && i + 1 < name.size()) {
       ++i;
     } else if ((name[i] == platform::kPathSeparator || name[i] == '/') &&
-               !platform::CreateDirectoryAt((base + name.substr(0, i)).c_str())) {
+               !platform::CreateDirectoryByPath((base + name.substr(0, i)).c_str())) {
       return false;
     }
   }
@@ -49,7 +49,7 @@ void CopyAndOpen(const std::string& source, const std::string& target, const std
   } else {
     bool copied = CreateParentDirectories(target_dir, name);
     if (copied) {
-      platform::DeleteFileAt(target.c_str());
+      platform::DeleteFileByPath(target.c_str());
       copied = platform::CopyFileTo(source.c_str(), target.c_str());
     }
     uint32_t error = platform::GetLastSystemError();
@@ -143,8 +143,8 @@ void LogPathTooLong(const std::string& path) { Log(StringPrintf(log_text::kPathT
 void DecideAndInstall() {
   std::string strTempDir;
   {
-    char temp[platform::kPathBufferSize + 1] = {};
-    uint32_t n = platform::GetTempDirectory(platform::kPathBufferSize, temp);
+    platform::PathBuffer temp = {};
+    uint32_t n = platform::GetTempDirectory(temp, platform::kPathBufferSize);
     if (n > 0 && n <= platform::kMaxPathLength) strTempDir.assign(temp, n);
   }
   bool inexact = false;

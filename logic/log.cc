@@ -86,7 +86,7 @@ void SetLogClockForTesting(int64_t (*clock)()) { g_clock = clock; }
 bool SetLogPathFromTempDirectory() {
   g_szLogPath[0] = '\0';
   char temp[kLogPathSize + 1] = {};
-  uint32_t n = platform::GetTempDirectory(kLogPathSize, temp);
+  uint32_t n = platform::GetTempDirectory(temp, kLogPathSize);
   if (n == 0 || n >= kLogPathSize) return false;
   if (n + sizeof kLogFileName > kLogPathSize) return false;
   memcpy(g_szLogPath, temp, n);

@@ -102,8 +102,8 @@ StagingCleanup RemoveEarlierStagingFolders(const std::string& base, const std::s
 }
 
 bool PreparePrivateStaging(std::string* staging, platform::DirectoryHold* hold) {
-  char buffer[platform::kPathBufferSize + 1] = {};
-  const uint32_t n = platform::GetSystemTempDirectory(platform::kPathBufferSize, buffer);
+  platform::PathBuffer buffer = {};
+  const uint32_t n = platform::GetSystemTempDirectory(buffer, platform::kPathBufferSize);
   if (n == 0 || n > platform::kMaxPathLength) {
     Log(log_text::kNoSystemTemp);
     return false;

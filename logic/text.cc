@@ -29,16 +29,10 @@ std::string StringPrintf(const char* format, ...) {
 }
 
 size_t FindLastSeparator(const std::string& text, char separator) {
-  size_t found = std::string::npos;
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint8_t c = static_cast<uint8_t>(text[i]);
-    if (platform::IsLeadByte(c) && i + 1 < text.size()) {
-      ++i;  // the trail byte can look like a backslash (0x5C); it is not one
-    } else if (text[i] == separator) {
-      found = i;
-    }
-  }
-  return found;
+  const size_t start = formats::LastComponentStart(text.data(), text.size(), separator, separator, [](char c) {
+    return platform::IsLeadByte(static_cast<uint8_t>(c));
+  });
+  return start == 0 ? std::string::npos : start - 1;
 }
 
 namespace {

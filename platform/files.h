@@ -13,7 +13,7 @@ constexpr char kCopyTempPrefix = '~';
 
 // DeleteFileA; SetFileAttributesA(path, NORMAL). False on failure, with the
 // reason in GetLastSystemError().
-bool DeleteFileAt(const char* path);
+bool DeleteFileByPath(const char* path);
 bool SetNormalAttributes(const char* path);
 
 // Copies `source` over `target` as CopyFileA does (keeping the source's
@@ -22,14 +22,15 @@ bool SetNormalAttributes(const char* path);
 // it at the end: the target is always either the old file or the complete
 // new one, never half written, even while another process copies to it. A
 // source or target longer than kMaxPathLength (platform/system.h) is refused
-// before anything is written (ERROR_FILENAME_EXCED_RANGE; ENAMETOOLONG). On
-// failure nothing is left behind, a read-only temporary file included, and
-// the reason is in GetLastSystemError().
+// before anything is written (ERROR_FILENAME_EXCED_RANGE; ENAMETOOLONG). A
+// file copied onto itself is replaced by its own copy. On failure nothing is
+// left behind, a read-only temporary file included, and the reason is in
+// GetLastSystemError().
 bool CopyFileTo(const char* source, const char* target);
 
 // Creates one directory; true if it was created or already exists as a
 // plain directory (a link or junction in its place is refused).
-bool CreateDirectoryAt(const char* path);
+bool CreateDirectoryByPath(const char* path);
 
 // True when both paths name one existing file (same volume and file id /
 // device and inode).

@@ -19,10 +19,9 @@
 
 namespace platform {
 
-using internal::kErrorSharingViolation;
 using internal::SetError;
 
-bool DeleteFileAt(const char* path) {
+bool DeleteFileByPath(const char* path) {
   if (unlink(path) != 0) return SetError(static_cast<uint32_t>(errno));
   return true;
 }
@@ -54,10 +53,7 @@ bool CopyContents(int in, int out, off_t size, uint32_t* error) {
 // The temporary copy's path for `target`: its folder and a name of "~" and
 // hexadecimal digits from `seed`, no longer than the target's own name.
 std::string TemporaryName(const char* target, size_t length, uint32_t seed) {
-  size_t name = 0;
-  for (size_t i = 0; i < length; ++i) {
-    if (target[i] == '/') name = i + 1;
-  }
+  const size_t name = formats::LastComponentStart(target, length, '/', '/');
   char leaf[18];
   std::string temp(target, name);
   temp.append(leaf, formats::HexTempName(kCopyTempPrefix, seed, length - name, leaf));
@@ -79,11 +75,6 @@ bool CopyFileTo(const char* source, const char* target) {
     uint32_t error = S_ISDIR(in_st.st_mode) ? EISDIR : static_cast<uint32_t>(errno);
     close(in);
     return SetError(error);
-  }
-  struct stat target_st;
-  if (stat(target, &target_st) == 0 && target_st.st_dev == in_st.st_dev && target_st.st_ino == in_st.st_ino) {
-    close(in);
-    return SetError(kErrorSharingViolation);  // as CopyFileA fails on itself
   }
   // Named as the Windows side names it: no longer than the target's name,
   // made only if nothing of that name exists.
@@ -132,7 +123,7 @@ bool SetNormalAttributes(const char* path) {
   return true;
 }
 
-bool CreateDirectoryAt(const char* path) {
+bool CreateDirectoryByPath(const char* path) {
   if (mkdir(path, 0777) == 0) return true;
   uint32_t error = static_cast<uint32_t>(errno);
   struct stat st;

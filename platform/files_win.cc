@@ -12,7 +12,7 @@
 
 namespace platform {
 
-bool DeleteFileAt(const char* path) { return DeleteFileA(path) != FALSE; }
+bool DeleteFileByPath(const char* path) { return DeleteFileA(path) != FALSE; }
 
 namespace {
 
@@ -30,14 +30,8 @@ void RemoveTemporaryCopy(const char* path) {
 // and a name of "~" and hexadecimal digits from `seed`, no longer than the
 // target's own name, so that it fits wherever the target does.
 void TemporaryName(const char* target, size_t length, uint32_t seed, char* temp) {
-  size_t name = 0;
-  for (size_t i = 0; i < length; ++i) {
-    if (IsDBCSLeadByte(static_cast<BYTE>(target[i])) && i + 1 < length) {
-      ++i;
-    } else if (target[i] == '\\' || target[i] == '/') {
-      name = i + 1;
-    }
-  }
+  const size_t name = formats::LastComponentStart(target, length, '\\', '/',
+                                                  [](char c) { return IsDBCSLeadByte(static_cast<BYTE>(c)) != FALSE; });
   memcpy(temp, target, name);
   formats::HexTempName(kCopyTempPrefix, seed, length - name, temp + name);
 }
@@ -78,7 +72,7 @@ bool CopyFileTo(const char* source, const char* target) {
 
 bool SetNormalAttributes(const char* path) { return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != FALSE; }
 
-bool CreateDirectoryAt(const char* path) {
+bool CreateDirectoryByPath(const char* path) {
   if (CreateDirectoryA(path, nullptr)) return true;
   DWORD error = GetLastError();
   DWORD attributes = GetFileAttributesA(path);

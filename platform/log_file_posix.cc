@@ -5,8 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <mutex>
 #include <string>
 
+#include "formats/ascii.h"
 #include "platform/log_file.h"
 #include "platform/system.h"
 #include "platform/posix_internal.h"
@@ -17,24 +20,17 @@ using internal::SetError;
 
 namespace {
 
-// Opens the log `path` (absolute) for appending. An elevated run walks the
-// path from the root, each folder opened relative to the one before and
-// none through a symbolic link, since the user's own temporary folder is the
-// unelevated half's to arrange; the file is then opened relative to its held
-// folder. Returns the descriptor or -1 with errno set.
-// With `create_new` only a file made by this open is taken (O_EXCL).
-int OpenLog(const char* path, bool elevated, bool create_new) {
-  const int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (create_new ? O_EXCL : 0);
-  if (!elevated) return open(path, flags, 0666);
-  if (path[0] != '/') {
-    errno = EINVAL;
-    return -1;
-  }
+// Walks the absolute `path` from the root through its first `end` bytes
+// (its folder, up to and with the last separator), each folder opened
+// relative to the one before and none through a symbolic link. Returns that
+// folder's descriptor or -1 with errno set.
+int OpenFolderChain(const char* path, size_t end) {
   int dir = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
-  const char* part = path + 1;
-  for (const char* slash = strchr(part, '/'); dir >= 0 && slash; slash = strchr(part, '/')) {
-    const std::string name(part, static_cast<size_t>(slash - part));
-    part = slash + 1;
+  size_t start = 1;
+  for (size_t i = start; dir >= 0 && i < end; ++i) {
+    if (path[i] != '/') continue;
+    const std::string name(path + start, i - start);
+    start = i + 1;
     if (name.empty() || name == ".") continue;
     const int next = openat(dir, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     const int error = errno;
@@ -42,21 +38,52 @@ int OpenLog(const char* path, bool elevated, bool create_new) {
     errno = error;
     dir = next;
   }
-  if (dir < 0) return -1;
-  const int fd = openat(dir, part, flags, 0666);
-  const int error = errno;
-  close(dir);
-  errno = error;
-  return fd;
+  return dir;
 }
 
-bool WriteLogFile(const char* path, const char* text, size_t length, bool create_new) {
+// The log's folder, held for the run once its path has been walked, as the
+// Windows side holds it: later lines open only the file relative to it.
+std::mutex g_folder_lock;
+int g_folder = -1;
+std::string g_folder_path;
+
+// Opens the log `path` (absolute) for appending. An elevated run walks its
+// folder once (the user's own temporary folder is the unelevated half's to
+// arrange) and opens the file relative to the held folder. Returns the
+// descriptor or -1 with errno set. With `create_new` only a file made by
+// this open is taken (O_EXCL).
+int OpenLog(const char* path, bool elevated, bool create_new) {
+  const int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (create_new ? O_EXCL : 0);
+  if (!elevated) return open(path, flags, 0666);
+  if (path[0] != '/') {
+    errno = EINVAL;
+    return -1;
+  }
+  const size_t name = formats::LastComponentStart(path, strlen(path), '/', '/');
+  std::lock_guard<std::mutex> lock(g_folder_lock);
+  if (g_folder < 0 || g_folder_path.compare(0, std::string::npos, path, name) != 0) {
+    if (g_folder >= 0) close(g_folder);
+    g_folder = OpenFolderChain(path, name);
+    g_folder_path.assign(path, g_folder >= 0 ? name : 0);
+    if (g_folder < 0) return -1;
+  }
+  return openat(g_folder, path + name, flags, 0666);
+}
+
+// Whether the run is elevated: -1 until first asked, then kept for the run.
+std::atomic<int> g_elevated{-1};
+
+}  // namespace
+
+bool WriteTextFile(const char* path, const char* text, size_t length, LogOpen how) {
+  const bool create_new = how == LogOpen::kCreateNew;
   // O_APPEND makes each write land at the end as one piece, whoever else
   // appends at the same time. A symbolic link is not followed, and a file
   // with a second name is refused: a privileged writer would otherwise
   // append to whatever file the link's owner chose. Non-blocking: a FIFO in
   // its place, or a lease someone holds on it, cannot hold the open.
-  const bool elevated = IsElevated();
+  if (g_elevated.load() < 0) g_elevated.store(IsElevated() ? 1 : 0);
+  const bool elevated = g_elevated.load() == 1;
   int fd = OpenLog(path, elevated, create_new);
   if (fd < 0) return SetError(static_cast<uint32_t>(errno));
   struct stat st;
@@ -76,16 +103,6 @@ bool WriteLogFile(const char* path, const char* text, size_t length, bool create
   }
   close(fd);
   return true;
-}
-
-}  // namespace
-
-bool AppendTextToFile(const char* path, const char* text, size_t length) {
-  return WriteLogFile(path, text, length, false);
-}
-
-bool CreateTextFile(const char* path, const char* text, size_t length) {
-  return WriteLogFile(path, text, length, true);
 }
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "formats/ascii.h"
 #include "platform/handles_win.h"
 #include "platform/log_file.h"
 #include "platform/names_win.h"
@@ -62,14 +63,13 @@ bool IsPlainSingleFile(HANDLE file) {
   return info.nNumberOfLinks == 1;
 }
 
-// An elevated run's log: the user's temporary folder is the unelevated
-// half's to arrange. Each folder from the drive's root down is opened
-// relative to the one above it and refused if it is a reparse point (a link
-// in the middle of the path), the file is opened relative to the last, and
-// nobody waits on an opportunistic lock. Only drive paths ("C:\...").
-// Walks the NT path `wide` from its drive's root through the folder that
-// ends at unit `end` (its last separator): each folder opened relative to
-// the one above and refused if it is a reparse point. Returns that folder.
+// Walks the NT path `wide` ("\??\C:\...") from its drive's root through the
+// folder that ends at unit `end` (its last separator), each folder opened by
+// one name relative to the one above. Returns that folder, or
+// INVALID_HANDLE_VALUE. OpenRelative opens a reparse point as itself, never
+// following it, so a link in the middle leads nowhere: the next name is
+// looked up in the link itself, not in its target. Only the last folder is
+// checked for being one, because the file is opened relative to it.
 HANDLE OpenFolderChain(wchar_t* wide, size_t end) {
   // "\??\C:\" first, then each component.
   ScopedHandle dir(OpenRelative(nullptr, wide, 7, FILE_LIST_DIRECTORY, kShareAll, FILE_OPEN, FILE_DIRECTORY_FILE));
@@ -97,16 +97,17 @@ ScopedHandle g_folder;
 wchar_t g_folder_path[MAX_PATH + 8];
 size_t g_folder_units = 0;
 
-// `disposition`: FILE_OPEN_IF, or FILE_CREATE for a file made new.
+// An elevated run's log: the user's temporary folder is the unelevated
+// half's to arrange, so its folder is walked (OpenFolderChain) and the file
+// opened relative to the last, and nobody waits on an opportunistic lock.
+// Only drive paths ("C:\..."). `disposition`: FILE_OPEN_IF, or FILE_CREATE
+// for a file made new.
 HANDLE OpenElevatedLog(const char* path, ULONG disposition) {
   wchar_t wide[MAX_PATH + 8] = L"\\??\\";
   const int units = WidenAnsi(path, -1, wide + 4, MAX_PATH + 1);
   if (units < 4 || wide[5] != L':' || wide[6] != L'\\') return INVALID_HANDLE_VALUE;
   const size_t length = static_cast<size_t>(units) - 1 + 4;
-  size_t name = 0;
-  for (size_t i = 0; i < length; ++i) {
-    if (wide[i] == L'\\') name = i + 1;
-  }
+  const size_t name = formats::LastComponentStart(wide, length, L'\\', L'\\');
   if (name >= length) return INVALID_HANDLE_VALUE;
   AcquireSRWLockExclusive(&g_folder_lock);
   if (!g_folder.valid() || g_folder_units != name || memcmp(g_folder_path, wide, name * sizeof(wchar_t)) != 0) {
@@ -138,9 +139,10 @@ bool OwnedByUs(HANDLE file) {
 // Whether the run is elevated: -1 until first asked.
 volatile int g_elevated = -1;
 
-// Appends to the log `path`, or with `create_new` to a file made new there.
+}  // namespace
 
-bool WriteLogFile(const char* path, const char* text, size_t length, bool create_new) {
+bool WriteTextFile(const char* path, const char* text, size_t length, LogOpen how) {
+  const bool create_new = how == LogOpen::kCreateNew;
   // Asked once: the token does not change during a run. A plain variable,
   // not a guarded static (the guard brings the C++ exception machinery);
   // two threads asking at once get the same answer.
@@ -186,16 +188,6 @@ bool WriteLogFile(const char* path, const char* text, size_t length, bool create
   WriteFile(file.get(), crlf.data(), static_cast<DWORD>(crlf.size()), &written, nullptr);
   if (locked) UnlockFileEx(file.get(), 0, 1, 0, &region);
   return true;
-}
-
-}  // namespace
-
-bool AppendTextToFile(const char* path, const char* text, size_t length) {
-  return WriteLogFile(path, text, length, false);
-}
-
-bool CreateTextFile(const char* path, const char* text, size_t length) {
-  return WriteLogFile(path, text, length, true);
 }
 
 }  // namespace platform

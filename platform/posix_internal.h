@@ -12,12 +12,10 @@ namespace internal {
 // The stand-in's Windows error codes where Windows' own are expected.
 constexpr int32_t kErrorFileNotFound = 2;
 constexpr int32_t kErrorMoreData = 234;
-constexpr uint32_t kErrorSharingViolation = 32;
+constexpr uint32_t kErrorInsufficientBuffer = 122;
 
-// The calling thread's last error (GetLastSystemError reads it).
-extern thread_local uint32_t t_last_error;
-
-// Sets the last error and returns false.
+// Sets the calling thread's last error, which GetLastSystemError reads, and
+// returns false: the one writer of it, so that every failure records its own.
 bool SetError(uint32_t error);
 
 // Reads a whole regular file; false if it cannot be opened or read.

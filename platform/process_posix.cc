@@ -101,7 +101,7 @@ intptr_t ShellOpen(const char* path, const char* directory) {
   } while (n < 0 && errno == EINTR);
   close(report[0]);
   if (n == static_cast<ssize_t>(sizeof error)) {
-    internal::t_last_error = static_cast<uint32_t>(error);
+    internal::SetError(static_cast<uint32_t>(error));
     return error == ENOENT ? 2 : (error == EACCES || error == ETXTBSY) ? 5 : 0;
   }
   return kSuccess;

@@ -10,13 +10,23 @@
 #include "formats/ini_file.h"
 #include "platform/code_page.h"
 #include "platform/posix_internal.h"
+#include "platform/system.h"
 
 namespace platform {
 
 uint32_t ReadProfileString(const char* section, const char* key, const char* default_value, char* buffer, uint32_t size,
                            const char* path) {
   internal::SetError(0);
-  if (size == 0) return 0;
+  if (size > 0) buffer[0] = '\0';
+  if (size < 2) return 0;
+  // The Windows side's limit on what it converts to UTF-16 (counted here in
+  // bytes): a longer text asks for nothing, default included.
+  for (const char* text : {section, key, default_value, path}) {
+    if (strlen(text) > kPathBufferSize) {
+      internal::SetError(internal::kErrorInsufficientBuffer);
+      return 0;
+    }
+  }
   std::string bytes;
   std::string raw;
   if (internal::ReadWholeFile(path, &bytes) &&

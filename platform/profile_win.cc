@@ -17,12 +17,14 @@ uint32_t ReadProfileString(const char* section, const char* key, const char* def
                            const char* path) {
   if (size > 0) buffer[0] = '\0';
   if (size < 2) return 0;
+  // Each text up to kPathBufferSize characters, as the header says.
   wchar_t wide_path[MAX_PATH + 1];
-  wchar_t wide_section[64];
-  wchar_t wide_key[64];
-  wchar_t wide_default[64];
-  if (WidenAnsi(path, -1, wide_path, MAX_PATH + 1) <= 0 || WidenAnsi(section, -1, wide_section, 64) <= 0 ||
-      WidenAnsi(key, -1, wide_key, 64) <= 0 || WidenAnsi(default_value, -1, wide_default, 64) <= 0) {
+  wchar_t wide_section[MAX_PATH + 1];
+  wchar_t wide_key[MAX_PATH + 1];
+  wchar_t wide_default[MAX_PATH + 1];
+  if (WidenAnsi(path, -1, wide_path, MAX_PATH + 1) <= 0 || WidenAnsi(section, -1, wide_section, MAX_PATH + 1) <= 0 ||
+      WidenAnsi(key, -1, wide_key, MAX_PATH + 1) <= 0 ||
+      WidenAnsi(default_value, -1, wide_default, MAX_PATH + 1) <= 0) {
     return 0;  // the conversion's error stays: nothing was read
   }
   wchar_t value[MAX_PATH + 1];

@@ -86,7 +86,7 @@ void* GetModuleEntryPoint(void* module, const char* name) {
 uint32_t CallGetSystemWow64Directory(void* entry_point, uint16_t* buffer, uint32_t size) {
   if (entry_point != &g_wow64_entry_marker) return 0;
   if (!SimulatesWow64()) {
-    internal::t_last_error = kErrorCallNotImplemented;
+    internal::SetError(kErrorCallNotImplemented);
     return 0;
   }
   static const char kDir[] = "C:\\Windows\\SysWOW64";

@@ -34,7 +34,7 @@ FolderOwner ClassifyOwner(uid_t uid) {
 
 }  // namespace internal
 
-uint32_t GetSystemTempDirectory(uint32_t size, char* buffer) {
+uint32_t GetSystemTempDirectory(char* buffer, uint32_t size) {
   // Tests point this at a folder of their own; /var/tmp is the system's
   // shared, sticky temporary directory that survives a restart.
   const char* dir = getenv("VELSETUP_SYSTEM_TEMP");
@@ -42,8 +42,7 @@ uint32_t GetSystemTempDirectory(uint32_t size, char* buffer) {
   size_t n = strlen(dir);
   const bool separator = dir[n - 1] == '/';
   size_t needed = n + (separator ? 0 : 1);
-  if (needed + 1 > size || needed >= kPathBufferSize)
-    return static_cast<uint32_t>(needed + 1 > size ? needed + 1 : size);
+  if (needed + 1 > size) return static_cast<uint32_t>(needed + 1);
   struct stat st;
   if (stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) return 0;
   memcpy(buffer, dir, n);
@@ -74,6 +73,7 @@ bool CreatePrivateDirectory(const char* path, DirectoryHold* hold, bool* owned_b
   // Held first: another run clearing earlier folders may have taken it for
   // one between mkdir and open; then it is locked by that run or gone.
   if (!error && flock(fd, LOCK_EX | LOCK_NB) != 0) error = static_cast<uint32_t>(errno);
+  const bool held = !error;
   struct stat st = {};
   struct stat at_path = {};
   // Its owner's only, as made (whatever the umask): nobody else can open it
@@ -85,6 +85,13 @@ bool CreatePrivateDirectory(const char* path, DirectoryHold* hold, bool* owned_b
   if (!error && (!S_ISDIR(st.st_mode) || (st.st_mode & 07777) != 0700)) error = EPERM;
   if (!error && ClassifyOwner(st.st_uid) == FolderOwner::kOther) error = EPERM;
   if (error) {
+    // Held and then refused: removed, as the Windows side deletes it through
+    // its hold, but only while the entry at `path` is still the one held.
+    // The sticky temporary folder lets nobody else rename or swap it there.
+    if (held && fstat(fd, &st) == 0 && lstat(path, &at_path) == 0 && st.st_dev == at_path.st_dev &&
+        st.st_ino == at_path.st_ino) {
+      rmdir(path);
+    }
     if (fd >= 0) close(fd);
     return SetError(error);
   }

@@ -1,5 +1,5 @@
-// Shared between the two POSIX files of the private staging folder: the
-// path limit, opening a folder itself, and who owns a folder.
+// Shared between the two POSIX files of the private staging folder: opening
+// a folder itself, and who owns a folder.
 #ifndef PATHWARDEN_PLATFORM_STAGING_POSIX_H_
 #define PATHWARDEN_PLATFORM_STAGING_POSIX_H_
 

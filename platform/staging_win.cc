@@ -127,7 +127,7 @@ bool OnlyTrustedMayChange(PACL dacl, PSID owner) {
 
 }  // namespace internal
 
-uint32_t GetSystemTempDirectory(uint32_t size, char* buffer) {
+uint32_t GetSystemTempDirectory(char* buffer, uint32_t size) {
   // The system's Windows folder, shared by every session; not the user's.
   // Asked for in UTF-16 and kept only if its ANSI form is exact (rule 1).
   wchar_t wide[MAX_PATH + 1];

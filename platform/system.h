@@ -40,14 +40,19 @@ constexpr size_t kMaxPathLength = 259;
 // A buffer for such a path with its zero (MAX_PATH): what the system's calls
 // are given as the capacity.
 constexpr uint32_t kPathBufferSize = kMaxPathLength + 1;
+// What a caller gives the path calls, zeroed, with kPathBufferSize as the
+// capacity: the spare last byte stays zero, so even a call that fills the
+// whole capacity without terminating it (GetModuleFileName on XP) leaves a
+// terminated text.
+using PathBuffer = char[kPathBufferSize + 1];
 
 // Writes the temporary directory, ending with the separator, into `buffer`
-// (capacity `size` bytes) and returns its length without the terminating zero.
-// Returns 0 when there is none. When `size` is too small, returns the
+// (capacity `size` bytes) and returns its length without the terminating
+// zero. Returns 0 when there is none. When `size` is too small, returns the
 // capacity needed (terminating zero included) and leaves the buffer alone;
 // callers must treat a result >= size as "does not fit". A path without an
 // exact ANSI form gives 0. (GetTempPathW, rule 1.)
-uint32_t GetTempDirectory(uint32_t size, char* buffer);
+uint32_t GetTempDirectory(char* buffer, uint32_t size);
 
 // Full path of the running executable. Returns its length; 0 on failure or
 // when the path has no exact ANSI form (GetLastSystemError() gives
@@ -77,7 +82,12 @@ int FormatText(char* buffer, size_t size, const char* format, va_list args)
 
 // ---- Errors, time, rights, randomness --------------------------------------
 
-// The calling thread's last system error code (GetLastError; errno on POSIX).
+// The calling thread's last error, as the boundary's calls leave it: the
+// reason after a call whose header says its reason is kept there, and only
+// then. GetLastError on Windows; on POSIX the error the stand-in's last
+// failing call recorded (an errno value, or the Windows code where a header
+// names one), never errno itself. On both a successful call may leave an
+// earlier value: read it right after the failure it explains.
 uint32_t GetLastSystemError();
 
 // Seconds since 1970 (time()).

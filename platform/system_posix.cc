@@ -19,9 +19,13 @@ namespace platform {
 
 const char kPathSeparator = '/';
 
-namespace internal {
+namespace {
 
 thread_local uint32_t t_last_error = 0;
+
+}  // namespace
+
+namespace internal {
 
 bool SetError(uint32_t error) {
   t_last_error = error;
@@ -57,7 +61,7 @@ bool ReadWholeFile(const char* path, std::string* out) {
 
 using internal::SetError;
 
-uint32_t GetTempDirectory(uint32_t size, char* buffer) {
+uint32_t GetTempDirectory(char* buffer, uint32_t size) {
   const char* dir = getenv("TMPDIR");
   if (!dir || !*dir) dir = "/tmp";
   size_t n = strlen(dir);
@@ -75,6 +79,7 @@ uint32_t GetExecutablePath(char* buffer, uint32_t size) {
   ssize_t n = readlink("/proc/self/exe", buffer, size);
   if (n <= 0) {
     buffer[0] = '\0';
+    SetError(n < 0 ? static_cast<uint32_t>(errno) : ENOENT);
     return 0;
   }
   if (static_cast<uint32_t>(n) >= size) {
@@ -103,7 +108,7 @@ int FormatText(char* buffer, size_t size, const char* format, va_list args) {
   return length;
 }
 
-uint32_t GetLastSystemError() { return internal::t_last_error; }
+uint32_t GetLastSystemError() { return t_last_error; }
 
 int64_t CurrentTime() { return static_cast<int64_t>(time(nullptr)); }
 

@@ -18,7 +18,7 @@ const char kPathSeparator = '\\';
 // Both names are asked for in UTF-16 and kept only if their ANSI form is
 // exact (platform/names_win.h); the A calls would map a character the code
 // page lacks to a look-alike.
-uint32_t GetTempDirectory(uint32_t size, char* buffer) {
+uint32_t GetTempDirectory(char* buffer, uint32_t size) {
   wchar_t wide[MAX_PATH + 1];
   const DWORD units = GetTempPathW(MAX_PATH + 1, wide);
   if (units == 0) return 0;

@@ -127,4 +127,32 @@ TEST(Ascii, HexDigitAndHexValueRoundTrip) {
   }
 }
 
+// Where the last component begins: past the last of either separator, 0
+// with none; the trail byte of a double-byte character (0x5C may be one)
+// never counts, and wide text is searched the same way.
+TEST(LastComponentStart, FindsTheLastSeparatorOutsideDoubleByteCharacters) {
+  struct Row {
+    std::string text;
+    size_t start;
+  };
+  const auto lead = [](char c) { return static_cast<unsigned char>(c) == 0x83; };  // one lead byte, as in code page 932
+  const Row rows[] = {
+      {"", 0},
+      {"name", 0},
+      {"\\", 1},
+      {"C:\\dir\\name", 7},
+      {"C:\\dir/name", 7},
+      {"dir\\", 4},
+      {"a\\\x83\\", 2},      // the separator after the lead byte is its trail
+      {"a\\\x83\\b\\c", 6},  // a separator after the character counts
+      {"a\\b\x83", 2},       // a lead byte at the end has no trail to skip
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(formats::LastComponentStart(r.text.data(), r.text.size(), '\\', '/', lead), r.start) << r.text;
+  }
+  const std::u16string wide = u"\\??\\C:\\logs\\velsetup.log";
+  EXPECT_EQ(formats::LastComponentStart(wide.data(), wide.size(), u'\\', u'\\'), 12u);
+  EXPECT_EQ(formats::LastComponentStart("/var/tmp/x", 10, '/', '/'), 9u);
+}
+
 }  // namespace

@@ -153,7 +153,7 @@ TEST(LogPath, IsTheTemporaryDirectoryWithTheFileNameOrEmpty) {
     test::SetEnv(kTempVariable, c.value);
     char temp[300];
     memset(temp, '#', sizeof temp);
-    uint32_t n = platform::GetTempDirectory(260, temp);
+    uint32_t n = platform::GetTempDirectory(temp, 260);
     if (c.temp.empty()) {
       EXPECT_TRUE(n == 0 || n > 260) << c.name << ": " << n;
       EXPECT_EQ(std::string(temp, sizeof temp), std::string(sizeof temp, '#')) << c.name << ": the buffer was written";

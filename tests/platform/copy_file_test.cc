@@ -38,6 +38,21 @@ TEST(CopyFileTo, ARenameThatFailsLeavesNoReadOnlyTemporaryCopy) {
   EXPECT_TRUE(fs::is_directory(target_dir + "inst.exe"));
 }
 
+// A file copied onto itself, by its own name or another spelling of it,
+// is replaced by its own copy, as the Windows side's copy beside it and
+// rename onto it do: the same bytes, nothing left beside it.
+TEST(CopyFileTo, AFileCopiedOntoItselfKeepsItsBytes) {
+  const std::string dir = test::NewTempDir();
+  const std::string source = dir + "inst.exe";
+  const std::string dot = std::string(".") + platform::kPathSeparator;
+  for (const std::string& target : {source, dir + dot + "inst.exe"}) {
+    test::WriteBytes(source, std::string(5000, 'i'));
+    EXPECT_TRUE(platform::CopyFileTo(source.c_str(), target.c_str())) << target;
+    EXPECT_EQ(test::ReadBytes(source), std::string(5000, 'i')) << target;
+    EXPECT_EQ(test::ListDir(dir), std::vector<std::string>{"inst.exe"}) << target;
+  }
+}
+
 TEST(CopyFileTo, PathsTheSystemCannotTakeAreRefusedBeforeAnythingIsWritten) {
   const std::string dir = test::NewTempDir();
   const std::string source = dir + "inst.exe";

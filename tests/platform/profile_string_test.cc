@@ -110,6 +110,51 @@ TEST(ProfileString, KeepsOnlyValuesWithAnExactForm) {
   }
 }
 
+// Section, key and default are asked for as given up to a path's length
+// (kPathBufferSize characters) on both sides; a longer one asks for nothing,
+// not even the default.
+TEST(ProfileString, NamesAndDefaultsUpToAPathLongAreAskedAsGiven) {
+  struct Row {
+    const char* name;
+    std::string section;
+    std::string key;
+    std::string default_value;
+    std::string expected;  // empty with a refusal when `refused`
+    bool refused;
+  };
+  const std::string s63(63, 's');
+  const std::string s64(64, 's');
+  const std::string s260(260, 's');
+  const std::string s261(261, 's');
+  const Row rows[] = {
+      {"section of 63", s63, "k", "", "found", false},
+      {"section of 64", s64, "k", "", "found", false},
+      {"section of 260", s260, "k", "", "found", false},
+      {"key of 64", "FL", std::string(64, 'k'), "", "long key", false},
+      {"default of 63 for a missing key", "FL", "none", std::string(63, 'd'), std::string(63, 'd'), false},
+      {"default of 64 for a missing key", "FL", "none", std::string(64, 'd'), std::string(64, 'd'), false},
+      {"default of 260 cut to the buffer", "FL", "none", std::string(260, 'd'), std::string(259, 'd'), false},
+      {"section of 261 asks for nothing", s261, "k", "dflt", "", true},
+      {"key of 261 asks for nothing", "FL", std::string(261, 'k'), "dflt", "", true},
+      {"default of 261 asks for nothing", "FL", "none", std::string(261, 'd'), "", true},
+  };
+  const std::string path = test::NewTempDir() + "names.ini";
+  test::WriteBytes(path, "[" + s63 + "]\nk=found\n[" + s64 + "]\nk=found\n[" + s260 + "]\nk=found\n[" + s261 +
+                             "]\nk=found\n[FL]\n" + std::string(64, 'k') + "=long key\n" + std::string(261, 'k') +
+                             "=found\n");
+  for (const Row& r : rows) {
+    char buffer[261];
+    memset(buffer, 'x', sizeof buffer);
+    const uint32_t n = platform::ReadProfileString(r.section.c_str(), r.key.c_str(), r.default_value.c_str(), buffer,
+                                                   260, path.c_str());
+    EXPECT_EQ(std::string(buffer, n), r.expected) << r.name;
+    EXPECT_EQ(n, strlen(buffer)) << r.name;
+    if (r.refused) {
+      EXPECT_EQ(platform::GetLastSystemError(), 122u) << r.name << ": ERROR_INSUFFICIENT_BUFFER";
+    }
+  }
+}
+
 TEST(ProfileString, MissingFileGivesTheDefault) {
   char buffer[16];
   std::string path = test::NewTempDir() + "absent.ini";

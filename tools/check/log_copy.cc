@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "formats/ascii.h"
 #include "tools/check/log_grammar.h"
 
 namespace check {
@@ -22,8 +23,7 @@ bool IsAbsolute(std::string_view p) {
 }
 
 std::string_view LastName(std::string_view p) {
-  const size_t at = p.find_last_of("\\/");
-  return at == std::string_view::npos ? p : p.substr(at + 1);
+  return p.substr(formats::LastComponentStart(p.data(), p.size(), '\\', '/'));
 }
 
 // The target of an elevated run: <system temp>\pathwarden-<16 hex>\<name>.
