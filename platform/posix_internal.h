@@ -18,8 +18,9 @@ constexpr uint32_t kErrorInsufficientBuffer = 122;
 // returns false: the one writer of it, so that every failure records its own.
 bool SetError(uint32_t error);
 
-// Reads a whole regular file; false if it cannot be opened or read.
-bool ReadWholeFile(const char* path, std::string* out);
+// The most the stand-in reads of a registry export or config.ini, as the
+// check tool of its inputs.
+constexpr uint64_t kMaxFileBytes = 256ull << 20;
 
 }  // namespace internal
 }  // namespace platform

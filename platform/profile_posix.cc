@@ -9,6 +9,7 @@
 
 #include "formats/ini_file.h"
 #include "platform/code_page.h"
+#include "platform/file_read.h"
 #include "platform/posix_internal.h"
 #include "platform/system.h"
 
@@ -29,7 +30,7 @@ uint32_t ReadProfileString(const char* section, const char* key, const char* def
   }
   std::string bytes;
   std::string raw;
-  if (internal::ReadWholeFile(path, &bytes) &&
+  if (ReadWholeFile(path, internal::kMaxFileBytes, &bytes) == FileRead::kRead &&
       formats::FindProfileValue(bytes, AppendUtf16AsAnsi, section, key, &raw)) {
     return formats::CopyProfileValue(raw, buffer, size);
   }

@@ -11,6 +11,7 @@
 #include "formats/registry_export.h"
 #include "formats/registry_view.h"
 #include "platform/code_page.h"
+#include "platform/file_read.h"
 #include "platform/posix_internal.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -22,7 +23,6 @@ using formats::FindNamedValue;
 using formats::RegistryValue;
 using internal::kErrorFileNotFound;
 using internal::kErrorMoreData;
-using internal::ReadWholeFile;
 
 namespace {
 
@@ -41,7 +41,7 @@ int32_t OpenRegistryKey(const char* sub_key, uint32_t access, RegistryKey* key) 
   const char* file = getenv("VELSETUP_REGISTRY");
   std::string bytes;
   formats::RegistryExport registry;
-  if (!file || !ReadWholeFile(file, &bytes) || !registry.Read(bytes, AppendUtf16AsAnsi)) return kErrorFileNotFound;
+  if (!file || ReadWholeFile(file, internal::kMaxFileBytes, &bytes) != FileRead::kRead || !registry.Read(bytes, AppendUtf16AsAnsi)) return kErrorFileNotFound;
   auto* opened = new RegistryKeyImpl;
   if (!formats::FindKeyInView(&registry, 1, sub_key, access, SimulatesWow64(), &opened->values)) {
     delete opened;

@@ -32,31 +32,6 @@ bool SetError(uint32_t error) {
   return false;
 }
 
-bool ReadWholeFile(const char* path, std::string* out) {
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return false;
-  }
-  out->clear();
-  out->reserve(static_cast<size_t>(st.st_size));
-  char chunk[65536];
-  for (;;) {
-    ssize_t n = read(fd, chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    out->append(chunk, static_cast<size_t>(n));
-  }
-  close(fd);
-  return true;
-}
-
 }  // namespace internal
 
 using internal::SetError;

@@ -1,11 +1,9 @@
 #include "tools/check/log_fleet.h"
 
-#include <errno.h>
-#include <string.h>
-
 #include <algorithm>
 
 #include "platform/entry_kind.h"
+#include "platform/file_read.h"
 #include "platform/staging_tree.h"
 #include "platform/system.h"
 #include "tools/check/check.h"
@@ -15,33 +13,25 @@
 namespace check {
 
 bool ReadInput(const std::string& path, std::string* bytes, std::string* why) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) {
-    *why = std::string("cannot be opened: ") + strerror(errno);
-    return false;
+  std::string reason;
+  switch (platform::ReadWholeFile(path.c_str(), kMaxInputBytes, bytes, &reason)) {
+    case platform::FileRead::kRead:
+      why->clear();
+      return true;
+    case platform::FileRead::kCannotOpen:
+      *why = "cannot be opened: " + reason;
+      break;
+    case platform::FileRead::kNotAFile:
+      *why = "not a plain file";
+      break;
+    case platform::FileRead::kTooLarge:
+      *why = "larger than 256 MiB, the most the tool reads";
+      break;
+    case platform::FileRead::kReadError:
+      *why = "a read error";
+      break;
   }
-  // A file larger than the cap is refused before it is read; one that grows
-  // while it is read, when it passes the cap.
-  const bool sized = fseek(f, 0, SEEK_END) == 0;
-  const long size = sized ? ftell(f) : -1;
-  if (size < 0 || static_cast<uint64_t>(size) > kMaxInputBytes || fseek(f, 0, SEEK_SET) != 0) {
-    static_cast<void>(fclose(f));  // only read: nothing to lose
-    *why = size < 0 ? "its size cannot be read" : "larger than 256 MiB, the most the tool reads";
-    return false;
-  }
-  char buffer[65536];
-  size_t n = 0;
-  bytes->clear();
-  why->clear();
-  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0 && bytes->size() <= kMaxInputBytes) bytes->append(buffer, n);
-  const bool read = ferror(f) == 0;
-  const bool error = fclose(f) != 0 || !read;
-  if (error) {
-    *why = "a read error";
-  } else if (bytes->size() > kMaxInputBytes) {
-    *why = "larger than 256 MiB, the most the tool reads";
-  }
-  return why->empty();
+  return false;
 }
 
 namespace {
