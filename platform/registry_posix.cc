@@ -41,7 +41,9 @@ int32_t OpenRegistryKey(const char* sub_key, uint32_t access, RegistryKey* key) 
   const char* file = getenv("VELSETUP_REGISTRY");
   std::string bytes;
   formats::RegistryExport registry;
-  if (!file || ReadWholeFile(file, internal::kMaxFileBytes, &bytes) != FileRead::kRead || !registry.Read(bytes, AppendUtf16AsAnsi)) return kErrorFileNotFound;
+  if (!file || ReadWholeFile(file, internal::kMaxFileBytes, &bytes) != FileRead::kRead ||
+      !registry.Read(bytes, AppendUtf16AsAnsi))
+    return kErrorFileNotFound;
   auto* opened = new RegistryKeyImpl;
   if (!formats::FindKeyInView(&registry, 1, sub_key, access, SimulatesWow64(), &opened->values)) {
     delete opened;
