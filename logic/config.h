@@ -17,10 +17,11 @@ namespace logic {
 std::string GetExeDirectory(bool* inexact = nullptr);
 
 // Reads values of one initialisation file through the platform's reader into
-// one 261-byte buffer, zeroed once and reused. A missing file, section or key
-// reads as the empty text; values are cut at 259 characters. A value without
-// an exact form in the ANSI code page reads as the empty text too, and sets
-// `*inexact` (if given): its look-alike would name another file.
+// one platform::PathBuffer, zeroed once and reused. A missing file, section
+// or key reads as the empty text; values are cut at platform::kMaxPathLength
+// characters. A value without an exact form in the ANSI code page reads as
+// the empty text too, and sets `*inexact` (if given): its look-alike would
+// name another file.
 class PackageConfig {
  public:
   explicit PackageConfig(std::string path);

@@ -9,8 +9,8 @@
 namespace platform {
 
 // Opens `path` with its registered action, shown normally, not waiting for
-// it, in the working directory `directory` (ShellExecuteA "open"). Returns the shell's result: greater than 32 on
-// success, 32 or less on failure. The POSIX stand-in gives the number in
+// it, in the working directory `directory` (ShellExecuteA "open"). Returns
+// the shell's result: greater than 32 on success, 32 or less on failure. The POSIX stand-in gives the number in
 // VELSETUP_SHELL_RESULT instead, starting nothing, when that is set (to
 // replay a customer's failed open).
 intptr_t ShellOpen(const char* path, const char* directory);
