@@ -5,14 +5,13 @@
 #include <string_view>
 
 #include "formats/ascii.h"
+#include "logic/staging.h"
 #include "tools/check/log_grammar.h"
 
 namespace check {
 namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
 
 // A path as setup logs it: a drive ("C:\"), a share ("\\server") or, in the
 // POSIX build, the root ("/").
@@ -28,15 +27,11 @@ std::string_view LastName(std::string_view p) {
 
 // The target of an elevated run: <system temp>\pathwarden-<16 hex>\<name>.
 bool InPrivateFolder(std::string_view target, std::string_view name) {
-  static const char kPrefix[] = "pathwarden-";
-  const size_t folder = 11 + 16 + 1;  // the prefix, the digits, the separator
-  if (target.size() < name.size() + folder + 1) return false;
-  const std::string_view f = target.substr(target.size() - name.size() - folder - 1, folder + 1);
-  if (!IsSeparator(f[0]) || f.substr(1, 11) != kPrefix || !IsSeparator(f[folder])) return false;
-  for (size_t i = 12; i < folder; ++i) {
-    if (!IsHex(f[i])) return false;
-  }
-  return true;
+  const size_t folder = 11 + 16;  // "pathwarden-" and its digits, as setup names it
+  if (target.size() < name.size() + folder + 2) return false;
+  const std::string_view f = target.substr(target.size() - name.size() - folder - 2, folder + 2);
+  return IsSeparator(f.front()) && IsSeparator(f.back()) &&
+         logic::IsStagingFolderName(std::string(f.substr(1, folder)));
 }
 
 }  // namespace
