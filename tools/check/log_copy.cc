@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "formats/ascii.h"
-#include "logic/staging.h"
 #include "tools/check/log_grammar.h"
 
 namespace check {
@@ -25,26 +24,16 @@ std::string_view LastName(std::string_view p) {
   return p.substr(formats::LastComponentStart(p.data(), p.size(), '\\', '/'));
 }
 
-// The target of an elevated run: <system temp>\pathwarden-<16 hex>\<name>.
-bool InPrivateFolder(std::string_view target, std::string_view name) {
-  const size_t folder = 11 + 16;  // "pathwarden-" and its digits, as setup names it
-  if (target.size() < name.size() + folder + 2) return false;
-  const std::string_view f = target.substr(target.size() - name.size() - folder - 2, folder + 2);
-  return IsSeparator(f.front()) && IsSeparator(f.back()) &&
-         logic::IsStagingFolderName(std::string(f.substr(1, folder)));
-}
-
 }  // namespace
 
 // Consistent: both sides absolute paths that end in the same file name (setup
-// copies the installer under its own name). When more than one split is, an
-// elevated run's target in its private folder decides; otherwise none does.
+// copies the installer under its own name). When more than one split is, none
+// is taken. (Where the target lies cannot decide between them: every
+// candidate target is an end of the same line, so all lie in one folder.)
 bool SplitCopyPaths(std::string_view paths, std::string* source, std::string* target) {
   static const size_t kMostTried = 64;  // a line made to cost its length squared is ambiguous
   size_t found = 0;
-  size_t private_found = 0;
   size_t at_found = 0;
-  size_t at_private = 0;
   size_t tried = 0;
   for (size_t at = paths.find(" to "); at != std::string_view::npos; at = paths.find(" to ", at + 1)) {
     const std::string_view a = paths.substr(0, at);
@@ -55,21 +44,10 @@ bool SplitCopyPaths(std::string_view paths, std::string* source, std::string* ta
     if (!IsAbsolute(a) || name.empty() || LastName(a) != name) continue;
     ++found;
     at_found = at;
-    if (InPrivateFolder(b, name)) {
-      ++private_found;
-      at_private = at;
-    }
   }
-  size_t at = 0;
-  if (found == 1) {
-    at = at_found;
-  } else if (private_found == 1) {
-    at = at_private;
-  } else {
-    return false;
-  }
-  source->assign(paths.substr(0, at));
-  target->assign(paths.substr(at + 4));
+  if (found != 1) return false;
+  source->assign(paths.substr(0, at_found));
+  target->assign(paths.substr(at_found + 4));
   return true;
 }
 
